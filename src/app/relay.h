@@ -1,0 +1,222 @@
+#pragma once
+
+#include "app/dialogs.h"
+#include "app/sleep2.h"
+#include "logic/logicstep.h"
+#include "serial/portsettings.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class QWidget;
+class PortResolver;
+class SerialPort;
+
+// The main window: port group, board commands, step grid, clock, status row
+// and the serial terminal. Controls carry their given names as objectNames;
+// the handlers keep their given names too.
+//
+// The implementation is split by subsystem: relay.cpp (shell, start-up,
+// quit, clock), relay_port.cpp (port management), and one file per
+// subsystem under protocol/, logic/, status/ and terminal/.
+class relay : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Options
+    {
+        QString settingsFolder;                     // holds sysini.txt and ports/
+        std::shared_ptr<const PortResolver> resolver; // COMn -> device; made from the folder when null
+        Dialogs *dialogs = nullptr;                 // message boxes and file dialogs; Qt's when null
+        SerialPort *port = nullptr;                 // taken over; a QtSerialPort when null
+        std::function<void()> quitApplication;      // ends the program; QCoreApplication::exit when empty
+    };
+
+    explicit relay(Options options, QWidget *parent = nullptr);
+    ~relay() override;
+
+    // Start-up; the caller runs it once, before showing the window.
+    void Form_Load();
+
+    // Waits at least ms while events run; false when the program is quitting.
+    bool Sleep2(qint32 ms);
+    bool isQuitting() const { return m_quitting; }
+
+    // Message box with the program's title and an OK button.
+    void ShowMessage(const QString &text, Dialogs::Icon icon);
+
+    SerialPort *MSComm = nullptr;
+    CommonDialog CommonDialog1;
+    Dialogs *dialogs() const { return m_dialogs; }
+    QString settingsFolder() const { return m_settingsFolder; }
+    const PortResolver &resolver() const { return *m_resolver; }
+
+    // ---------------------------------------------------------------- shell
+    QTimer *Timer2 = nullptr;
+    QTimer *TmrNowTime = nullptr;
+    QTimer *TmrAutoSend = nullptr;
+    QLabel *LblNewDate = nullptr;
+    QLabel *LblNowTime = nullptr;
+    QPushButton *CmdQuit = nullptr;
+    QLabel *LblWeb = nullptr;
+    QLabel *arrowlabel = nullptr;
+
+    // ---------------------------------------------------------------- port group
+    QFrame *Frame1 = nullptr;
+    QLabel *Label4 = nullptr;
+    QComboBox *CboCom = nullptr;
+    QPushButton *CmdSwitch = nullptr;
+    QLabel *ImgSwitchOn = nullptr;
+    QLabel *ImgSwitchOff = nullptr;
+    QComboBox *CboBaudrate = nullptr;
+    QComboBox *CboParitybit = nullptr;
+    QComboBox *CboDatabit = nullptr;
+    QComboBox *CboStopbit = nullptr;
+    QLabel *Label5 = nullptr, *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr;
+    QLineEdit *TxtStatus = nullptr;
+
+    PortBoxes portBoxes() const;
+    void InitPort();
+    void ReopenPort(const PortSettings &settings);
+    void OpenPort();
+    void ClosePort();
+    bool WriteSettingsFile();
+    void GreetingSequence();
+
+    // ---------------------------------------------------------------- board address and commands
+    QLabel *Label1 = nullptr;
+    QComboBox *Combo1 = nullptr;
+    QPushButton *writeadd = nullptr;
+    QLabel *Label9 = nullptr;
+    QLineEdit *newadd = nullptr;
+    QPushButton *writefirst = nullptr;
+    QPushButton *CmdReset = nullptr;
+    QPushButton *sdevice = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *loadname = nullptr;
+    QPushButton *editname = nullptr;
+    QPushButton *Command2 = nullptr;
+
+    // The address guard: false (with its message) while Combo1 is empty.
+    bool RequireDeviceAddress(bool moveFocus);
+    // Combo1 as an address byte; shows the range message and gives nothing
+    // when the text is not a decimal integer 0..255.
+    std::optional<uint8_t> DeviceAddressByte();
+    // Writes one whole frame. With the port closed it shows the
+    // "port not open" warning and writes nothing.
+    bool SendFrame(const QByteArray &frame);
+    // True when the port is open; otherwise shows the "port not open" warning.
+    bool RequirePortOpen();
+
+    // ---------------------------------------------------------------- status row, counters
+    QLineEdit *TxtRXCount = nullptr;
+    QLineEdit *TxtTXCount = nullptr;
+    QPushButton *CmdClearCounter = nullptr;
+    qint64 RxTotal = 0;
+    qint64 TxTotal = 0;
+    void ShowCounters();
+
+public slots:
+    void CmdQuit_Click();
+    void TmrNowTime_Timer();
+    void CmdSwitch_Click();
+    void CboCom_Click();
+    void CboBaudrate_Click();
+    void CboParitybit_Click();
+    void CboDatabit_Click();
+    void CboStopbit_Click();
+
+signals:
+    // Emitted after the port display changed (tests and other windows watch it).
+    void portDisplayChanged();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    void buildShell();
+    void buildPortGroup();
+    void buildLeftColumn();
+    void buildStatusRow();
+    void showOpenDisplay();
+    void showClosedDisplay(const QString &statusText, bool setCaption);
+    void updatePortTooltips();
+    void onPortLost(const QString &reason);
+
+    QString m_settingsFolder;
+    std::shared_ptr<const PortResolver> m_resolver;
+    std::unique_ptr<Dialogs> m_ownDialogs;
+    Dialogs *m_dialogs = nullptr;
+    std::function<void()> m_quitApplication;
+    SleepGate m_sleepGate;
+    bool m_quitting = false;
+
+    // ================================================================ protocol: receive path and reply parser
+public:
+    QString tempstatus;
+public slots:
+    void Timer2_Timer();
+    void MSComm_OnComm();
+    // ---- end of protocol: receive path and reply parser
+
+    // ================================================================ protocol: board commands and status window
+public slots:
+    void sdevice_Click();
+    void writeadd_Click();
+    void CmdReset_Click();
+    void Command1_Click();
+    void Command2_Click();
+public:
+    // Applied by the reply parser; kept for the status window even while it is closed.
+    void ApplyRelayState(uint8_t relays);
+    void ApplyInputState(uint8_t inputs);
+private:
+    void buildBoardCommands();
+    // ---- end of protocol: board commands and status window
+
+    // ================================================================ logic: step grid, download, names
+public:
+    LogicStep ReadLogicStep(int s) const;
+    void SetInputCaption(int k, const QString &text);
+    void SetOutputCaption(int k, const QString &text);
+    void InitStepGrid();
+public slots:
+    void writefirst_Click();
+    void loadname_Click();
+    void editname_Click();
+private:
+    void buildStepGrid();
+    // ---- end of logic
+
+    // ================================================================ terminal: receive display
+public:
+    // The hexadecimal-display box is ticked.
+    bool HexReceiveOn() const;
+private:
+    void buildTerminalReceive();
+    // ---- end of terminal: receive display
+
+    // ================================================================ terminal: send, files, about
+public:
+    bool FileSendMode = false;
+private:
+    void buildTerminalSend();
+    void buildAbout();
+    // ---- end of terminal: send, files, about
+};

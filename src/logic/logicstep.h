@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+// One step of the board's logic program as the grid holds it. Bit k is input
+// X0k (andMask, orMask) or relay Y0k (outMask).
+struct LogicStep
+{
+    uint8_t stepNo = 0; // 1..8
+    uint8_t andMask = 0;
+    uint8_t orMask = 0;
+    uint8_t outMask = 0;
+};

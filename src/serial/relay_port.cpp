@@ -1,0 +1,319 @@
+// Port management of the main window: the port boxes, opening and closing,
+// the port display, the settings file and the greeting bytes.
+#include "app/relay.h"
+
+#include "app/widgets.h"
+#include "protocol/frames.h"
+#include "serial/portresolver.h"
+#include "serial/serialport.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+QPixmap switchPicture(bool on)
+{
+    QPixmap pm(30, 28);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(on ? QColor(40, 220, 40) : QColor(110, 110, 110));
+    p.drawRoundedRect(QRectF(1, 7, 28, 14), 7, 7);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(on ? 15 : 1, 6, 14, 16));
+    return pm;
+}
+
+QComboBox *portBox(QWidget *parent, const char *name, int y, const QStringList &items, const QString &text)
+{
+    QComboBox *b = ui::place<QComboBox>(parent, QLatin1String(name), 144 + 56, y, 80, 21);
+    b->setEditable(true);
+    b->setInsertPolicy(QComboBox::NoInsert);
+    b->addItems(items);
+    b->setEditText(text);
+    return b;
+}
+} // namespace
+
+void relay::buildPortGroup()
+{
+    Frame1 = ui::place<QFrame>(this, QStringLiteral("Frame1(1)"), 0, 0, 110, 69);
+    ui::setBackground(Frame1, ui::darkGreen());
+    const QFont small = ui::simSun(10.5);
+
+    Label4 = ui::place<QLabel>(Frame1, QStringLiteral("Label4"), -8, 8, 56, 21, QStringLiteral("串口"));
+    Label4->setFont(small);
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    CboCom = ui::place<QComboBox>(Frame1, QStringLiteral("CboCom"), 48, 8, 60, 21);
+    CboCom->setEditable(true);
+    CboCom->setInsertPolicy(QComboBox::NoInsert);
+    for (int i = 1; i <= 15; ++i)
+        CboCom->addItem(QStringLiteral("COM%1").arg(i));
+    CboCom->setEditText(QStringLiteral("COM1"));
+
+    CmdSwitch = ui::place<QPushButton>(Frame1, QStringLiteral("CmdSwitch"), 40, 32, 65, 29, QStringLiteral("关闭串口"));
+    ImgSwitchOn = ui::place<QLabel>(Frame1, QStringLiteral("ImgSwitchOn"), 8, 32, 30, 28);
+    ImgSwitchOn->setPixmap(switchPicture(true));
+    ImgSwitchOff = ui::place<QLabel>(Frame1, QStringLiteral("ImgSwitchOff"), 8, 32, 30, 28);
+    ImgSwitchOff->setPixmap(switchPicture(false));
+
+    // Beyond the frame's width: reachable through the keyboard focus order only.
+    Label5 = ui::place<QLabel>(Frame1, QStringLiteral("Label5"), 144, 8, 56, 21, QStringLiteral("波特率"));
+    Label6 = ui::place<QLabel>(Frame1, QStringLiteral("Label6"), 144, 32, 56, 21, QStringLiteral("校验位"));
+    Label7 = ui::place<QLabel>(Frame1, QStringLiteral("Label7"), 144, 56, 56, 21, QStringLiteral("数据位"));
+    Label8 = ui::place<QLabel>(Frame1, QStringLiteral("Label8"), 144, 80, 56, 21, QStringLiteral("停止位"));
+    for (QLabel *l : {Label5, Label6, Label7, Label8})
+        l->setFont(small);
+    CboBaudrate = portBox(Frame1, "CboBaudrate", 8,
+                          {"300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400",
+                           "56000", "128000", "256000"},
+                          QStringLiteral("9600"));
+    CboParitybit = portBox(Frame1, "CboParitybit", 32, {"NONE", "ODD", "ENEV", "SPACE", "MARK"}, QStringLiteral("NONE"));
+    CboDatabit = portBox(Frame1, "CboDatabit", 56, {"8", "7", "6", "5"}, QStringLiteral("8"));
+    CboStopbit = portBox(Frame1, "CboStopbit", 80, {"1", "1.5", "2"}, QStringLiteral("1"));
+
+    connect(CmdSwitch, &QPushButton::clicked, this, &relay::CmdSwitch_Click);
+    connect(CboCom, qOverload<int>(&QComboBox::activated), this, [this] { CboCom_Click(); });
+    connect(CboBaudrate, qOverload<int>(&QComboBox::activated), this, [this] { CboBaudrate_Click(); });
+    connect(CboParitybit, qOverload<int>(&QComboBox::activated), this, [this] { CboParitybit_Click(); });
+    connect(CboDatabit, qOverload<int>(&QComboBox::activated), this, [this] { CboDatabit_Click(); });
+    connect(CboStopbit, qOverload<int>(&QComboBox::activated), this, [this] { CboStopbit_Click(); });
+    connect(CboCom, &QComboBox::currentTextChanged, this, [this] { updatePortTooltips(); });
+}
+
+void relay::updatePortTooltips()
+{
+    if (!CboCom || !m_resolver)
+        return;
+    for (int i = 0; i < CboCom->count(); ++i)
+        CboCom->setItemData(i, m_resolver->describe(i + 1), Qt::ToolTipRole);
+    const auto ps = formPortSettings(portBoxes());
+    const QString tip = ps ? m_resolver->describe(ps->port) : QString();
+    CboCom->setToolTip(tip);
+    if (TxtStatus)
+        TxtStatus->setToolTip(tip);
+}
+
+PortBoxes relay::portBoxes() const
+{
+    PortBoxes b;
+    b.com = CboCom->currentText();
+    b.baud = CboBaudrate->currentText();
+    b.parity = CboParitybit->currentText();
+    b.data = CboDatabit->currentText();
+    b.stop = CboStopbit->currentText();
+    return b;
+}
+
+void relay::showOpenDisplay()
+{
+    const PortBoxes b = portBoxes();
+    TxtStatus->setText(QStringLiteral("STATUS：") + b.com + QStringLiteral(" OPEND，") + b.baud + QLatin1Char(',') +
+                       b.parity.left(1) + QLatin1Char(',') + b.data + QLatin1Char(',') + b.stop);
+    CmdSwitch->setText(QStringLiteral("关闭串口"));
+    ImgSwitchOn->show();
+    ImgSwitchOff->hide();
+    updatePortTooltips();
+    emit portDisplayChanged();
+}
+
+void relay::showClosedDisplay(const QString &statusText, bool setCaption)
+{
+    TxtStatus->setText(statusText);
+    if (setCaption)
+        CmdSwitch->setText(QStringLiteral("打开串口"));
+    ImgSwitchOn->hide();
+    ImgSwitchOff->show();
+    updatePortTooltips();
+    emit portDisplayChanged();
+}
+
+void relay::InitPort()
+{
+    bool ok = false;
+    do {
+        QFile f(settingsFilePath(m_settingsFolder));
+        if (!f.open(QIODevice::ReadOnly))
+            break;
+        // The file is five short lines; more than this is not a settings file.
+        const QByteArray bytes = f.read(64 * 1024);
+        f.close();
+        const SettingsFileContent c = parseSettingsFile(bytes);
+        if (const auto com = c.com())
+            CboCom->setEditText(*com);
+        if (const auto parity = c.parity())
+            CboParitybit->setEditText(*parity);
+        if (!c.complete)
+            break;
+        CboBaudrate->setEditText(c.baud());
+        CboDatabit->setEditText(c.dataBits());
+        CboStopbit->setEditText(c.stopBits());
+
+        const auto ps = formPortSettings(portBoxes());
+        if (!ps)
+            break;
+        if (MSComm->portOpen())
+            MSComm->setPortOpen(false);
+        if (ps->port < 1 || ps->port > 255)
+            break;
+        MSComm->setCommPort(ps->port);
+        if (!MSComm->setSettings(ps->settingsText()))
+            break;
+        MSComm->setInBufferSize(1024);
+        MSComm->setOutBufferSize(4096);
+        MSComm->setInBufferCount(0);
+        MSComm->setOutBufferCount(0);
+        MSComm->setSThreshold(1);
+        MSComm->setRThreshold(1);
+        if (!MSComm->setPortOpen(true))
+            break;
+        ok = true;
+    } while (false);
+
+    if (!ok) {
+        ShowMessage(QStringLiteral("没有发现此串口或被占用"), Dialogs::Warning);
+        ClosePort();
+        return;
+    }
+    if (MSComm->portOpen())
+        showOpenDisplay();
+    else
+        showClosedDisplay(QStringLiteral("STATUS：COM Port Cloced"), false);
+}
+
+void relay::ReopenPort(const PortSettings &settings)
+{
+    bool ok = false;
+    do {
+        if (MSComm->portOpen())
+            MSComm->setPortOpen(false);
+        if (settings.port < 1 || settings.port > 255)
+            break;
+        MSComm->setCommPort(settings.port);
+        if (!MSComm->setSettings(settings.settingsText()))
+            break;
+        if (!MSComm->setPortOpen(true))
+            break;
+        ok = true;
+    } while (false);
+
+    if (!ok) {
+        ShowMessage(QStringLiteral("没有成功，请重试"), Dialogs::Warning);
+        ClosePort();
+        return;
+    }
+    if (MSComm->portOpen())
+        showOpenDisplay();
+    else
+        showClosedDisplay(QStringLiteral("STATUS：COM Port Cloced"), true);
+}
+
+void relay::OpenPort()
+{
+    if (MSComm->portOpen())
+        MSComm->setPortOpen(false);
+    const auto ps = formPortSettings(portBoxes());
+    if (!ps)
+        return;
+    ReopenPort(*ps);
+    if (MSComm->portOpen())
+        showOpenDisplay();
+    else
+        showClosedDisplay(QStringLiteral("STATUS：") + CboCom->currentText() + QStringLiteral(" Cloced"), true);
+}
+
+void relay::ClosePort()
+{
+    if (MSComm->portOpen())
+        MSComm->setPortOpen(false);
+    showClosedDisplay(QStringLiteral("STATUS：") + CboCom->currentText() + QStringLiteral("  Cloced"), true);
+}
+
+void relay::onPortLost(const QString &)
+{
+    // The adapter was pulled or the peer went away: the port is already
+    // closed; show it closed.
+    ClosePort();
+}
+
+bool relay::WriteSettingsFile()
+{
+    return writeFileAtomically(settingsFilePath(m_settingsFolder), formatSettingsFile(portBoxes()));
+}
+
+void relay::GreetingSequence()
+{
+    arrowlabel->show();
+    if (!Sleep2(500))
+        return;
+    arrowlabel->hide();
+    if (!Sleep2(500))
+        return;
+    if (!MSComm->output(frames::PortGreetingFrame()))
+        return;
+    arrowlabel->show();
+    if (!Sleep2(500))
+        return;
+    arrowlabel->hide();
+}
+
+void relay::CmdSwitch_Click()
+{
+    if (MSComm->portOpen()) {
+        ClosePort();
+        return;
+    }
+    OpenPort();
+    if (m_quitting)
+        return;
+    const auto ps = formPortSettings(portBoxes());
+    if (!ps)
+        return;
+    ReopenPort(*ps);
+    if (m_quitting)
+        return;
+    if (!WriteSettingsFile())
+        return;
+    GreetingSequence();
+}
+
+void relay::CboCom_Click()
+{
+    const auto ps = formPortSettings(portBoxes());
+    if (!ps)
+        return;
+    ReopenPort(*ps);
+    if (m_quitting)
+        return;
+    if (!WriteSettingsFile())
+        return;
+    if (MSComm->portOpen())
+        GreetingSequence();
+}
+
+void relay::CboBaudrate_Click()
+{
+    if (const auto ps = formPortSettings(portBoxes()))
+        ReopenPort(*ps);
+}
+
+void relay::CboParitybit_Click()
+{
+    CboBaudrate_Click();
+}
+
+void relay::CboDatabit_Click()
+{
+    CboBaudrate_Click();
+}
+
+void relay::CboStopbit_Click()
+{
+    CboBaudrate_Click();
+}

@@ -1,0 +1,8 @@
+// Send side of the terminal, its file commands and the About window (placeholder until built).
+#include "app/relay.h"
+
+#include <QMouseEvent>
+
+void relay::buildTerminalSend() {}
+void relay::buildAbout() {}
+void relay::mouseMoveEvent(QMouseEvent *event) { QWidget::mouseMoveEvent(event); }

@@ -1,0 +1,228 @@
+#include "relayfixture.h"
+
+#include "serial/portsettings.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+const QString kNotFound = QStringLiteral("没有发现此串口或被占用");
+const QString kRetry = QStringLiteral("没有成功，请重试");
+} // namespace
+
+using StartUp = RelayFixture;
+
+TEST_F(StartUp, WithoutSettingsFileWarnsThenSecondAttemptOpensPortOneAndEventsStillWork)
+{
+    start();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text, kNotFound);
+    EXPECT_EQ(dialogs.messages[0].title, "KestruneV1.0");
+    EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Warning);
+    // The second attempt opened port 1 with the port's initial settings...
+    EXPECT_TRUE(port->portOpen());
+    EXPECT_EQ(port->openedSettings.last(), "9600,N,8,1");
+    // ...while the display still shows the closed state.
+    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1  Cloced");
+    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+    // Thresholds were set when the port was made, so events are raised.
+    EXPECT_EQ(port->rThreshold(), 1);
+    EXPECT_EQ(port->sThreshold(), 1);
+    EXPECT_EQ(port->inputMode(), SerialPort::InputModeBinary);
+    EXPECT_TRUE(w->LblWeb->font().underline());
+    EXPECT_TRUE(port->writes.isEmpty());
+}
+
+TEST_F(StartUp, NeitherAttemptOpensLeavesLinkPlainAndInputModeText)
+{
+    writeSettings("COM9\r\n9600\r\nNONE\r\n8\r\n1\r\n");
+    start(false);
+    port->existingPorts = {};
+    w->Form_Load();
+    EXPECT_EQ(dialogs.texts(), QStringList{kNotFound});
+    EXPECT_FALSE(port->portOpen());
+    EXPECT_FALSE(w->LblWeb->font().underline());
+    EXPECT_EQ(port->inputMode(), SerialPort::InputModeText);
+}
+
+TEST_F(StartUp, RestoresBoxesFromFileAndOpensWithoutWritingToThePort)
+{
+    writeSettings("COM 3\r\n19 200\r\nENEV\r\n7\r\n1.5\r\n");
+    start();
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(w->CboCom->currentText(), "COM3");
+    EXPECT_EQ(w->CboBaudrate->currentText(), "19200");
+    EXPECT_EQ(w->CboParitybit->currentText(), "ENEV");
+    EXPECT_EQ(w->CboDatabit->currentText(), "7");
+    EXPECT_EQ(w->CboStopbit->currentText(), "2");
+    EXPECT_EQ(port->openedPorts, QList<int>{3});
+    EXPECT_EQ(port->openedSettings.last(), "19200,E,7,2");
+    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM3 OPEND，19200,E,7,2");
+    EXPECT_TRUE(w->ImgSwitchOn->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->ImgSwitchOff->isVisibleTo(w.get()));
+    EXPECT_TRUE(port->writes.isEmpty());
+}
+
+TEST_F(StartUp, FifthLineWithoutLineEndAppliesOnlyPortAndParity)
+{
+    writeSettings("COM2\r\n4800\r\nODD\r\n7\r\n2");
+    start(false);
+    port->existingPorts = {};
+    w->Form_Load();
+    EXPECT_EQ(dialogs.texts(), QStringList{kNotFound});
+    EXPECT_EQ(w->CboCom->currentText(), "COM2");
+    EXPECT_EQ(w->CboParitybit->currentText(), "ODD");
+    EXPECT_EQ(w->CboBaudrate->currentText(), "9600");
+    EXPECT_EQ(w->CboDatabit->currentText(), "8");
+    EXPECT_EQ(w->CboStopbit->currentText(), "1");
+    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM2  Cloced");
+}
+
+TEST_F(StartUp, BinaryOrHugeSettingsFileNeverCrashes)
+{
+    writeSettings(QByteArray(3 << 20, '\xff'));
+    start();
+    EXPECT_EQ(dialogs.texts(), QStringList{kNotFound});
+}
+
+using PortGroup = RelayFixture;
+
+TEST_F(PortGroup, SwitchClosesThenReopensTwiceWritesFileAndGreets)
+{
+    writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
+    start();
+    QTest::mouseClick(w->CmdSwitch, Qt::LeftButton);
+    EXPECT_FALSE(port->portOpen());
+    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1  Cloced");
+    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+
+    w->CboStopbit->setEditText("1.5");
+    const int opensBefore = port->openCount;
+    const qint64 t0 = port->elapsedMs();
+    QTest::mouseClick(w->CmdSwitch, Qt::LeftButton);
+    EXPECT_EQ(port->openCount - opensBefore, 2); // opened, closed and opened again
+    EXPECT_EQ(port->openedSettings.last(), "9600,N,8,2");
+    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1 OPEND，9600,N,8,1.5");
+    EXPECT_EQ(w->CmdSwitch->text(), "关闭串口");
+    ASSERT_EQ(port->writes.size(), 1);
+    EXPECT_EQ(port->writes[0].bytes, QByteArray("\xAA\xB3\xF5"));
+    EXPECT_GE(port->writes[0].ms - t0, 1000);
+    EXPECT_FALSE(w->arrowlabel->isVisibleTo(w.get()));
+    EXPECT_EQ(readFile(settingsFilePath(dir.path())), QByteArray("COM1\r\n9600\r\nNONE\r\n8\r\n1.5\r\n"));
+}
+
+TEST_F(PortGroup, PickingAMissingPortWarnsOnceWritesFileAndSendsNoGreeting)
+{
+    start();
+    dialogs.messages.clear();
+    w->CboCom->setCurrentIndex(11); // COM12 does not exist
+    w->CboCom_Click();
+    EXPECT_EQ(dialogs.texts(), QStringList{kRetry});
+    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM12  Cloced");
+    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+    EXPECT_TRUE(port->writes.isEmpty());
+    EXPECT_EQ(readFile(settingsFilePath(dir.path())), QByteArray("COM12\r\n9600\r\nNONE\r\n8\r\n1\r\n"));
+}
+
+TEST_F(PortGroup, SwitchOnAMissingPortWarnsTwiceAndEndsClosed)
+{
+    start();
+    w->ClosePort();
+    dialogs.messages.clear();
+    port->existingPorts = {};
+    QTest::mouseClick(w->CmdSwitch, Qt::LeftButton);
+    EXPECT_EQ(dialogs.texts(), (QStringList{kRetry, kRetry}));
+    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1  Cloced");
+    EXPECT_TRUE(port->writes.isEmpty());
+    EXPECT_TRUE(QFile::exists(settingsFilePath(dir.path())));
+}
+
+TEST_F(PortGroup, HandTypedPortWithoutNumberFailsLikeAMissingPort)
+{
+    start();
+    dialogs.messages.clear();
+    w->CboCom->setEditText("COM-1");
+    w->CboCom_Click();
+    EXPECT_EQ(dialogs.texts(), QStringList{kRetry});
+    EXPECT_FALSE(port->portOpen());
+}
+
+TEST_F(PortGroup, LostPortShowsClosedDisplay)
+{
+    writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
+    start();
+    port->lose();
+    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1  Cloced");
+    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+}
+
+using Quit = RelayFixture;
+
+TEST_F(Quit, QuitWhileAHandlerWaitsInSleep2ClosesPortAndUnwinds)
+{
+    writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
+    start();
+    w->ClosePort();
+    QTimer::singleShot(200, w.get(), [this] { w->CmdQuit_Click(); });
+    QTest::mouseClick(w->CmdSwitch, Qt::LeftButton); // waits in the greeting
+    EXPECT_EQ(quitCalls, 1);
+    EXPECT_FALSE(port->portOpen());
+    EXPECT_TRUE(port->writes.isEmpty()); // the greeting never went out
+    EXPECT_TRUE(w->isQuitting());
+}
+
+TEST_F(Quit, QuitWhileAMessageBoxIsOpenEndsCleanly)
+{
+    start(false);
+    port->existingPorts = {};
+    dialogs.onMessage = [this](const ScriptedDialogs::Message &) { w->CmdQuit_Click(); };
+    w->Form_Load();
+    EXPECT_EQ(quitCalls, 1);
+    EXPECT_FALSE(port->portOpen());
+    w.reset(); // destroying the window afterwards is safe
+}
+
+TEST_F(Quit, ClosingTheWindowQuits)
+{
+    start();
+    w->show();
+    w->close();
+    EXPECT_EQ(quitCalls, 1);
+    EXPECT_FALSE(port->portOpen());
+}
+
+TEST_F(Quit, ClockShowsDateAndTimeAfterFirstTick)
+{
+    start(false);
+    EXPECT_EQ(w->LblNowTime->text(), "当前时间");
+    QTest::qWait(120);
+    EXPECT_NE(w->LblNowTime->text(), "当前时间");
+    EXPECT_NE(w->LblNewDate->text(), "显示日前");
+}
+
+TEST_F(Quit, VisibleControlsCarryTheirNamesCaptionsAndPlaces)
+{
+    start();
+    auto button = [&](const char *name) { return w->findChild<QPushButton *>(name); };
+    ASSERT_TRUE(button("sdevice"));
+    EXPECT_EQ(button("sdevice")->text(), "搜索设备");
+    EXPECT_EQ(button("sdevice")->geometry(), QRect(8, 328, 105, 33));
+    EXPECT_EQ(button("CmdQuit")->geometry(), QRect(16, 560, 81, 33));
+    EXPECT_EQ(button("writefirst")->font().pointSizeF(), 15.0);
+    EXPECT_EQ(w->findChild<QComboBox *>("CboCom")->count(), 15);
+    EXPECT_EQ(w->findChild<QComboBox *>("Combo1")->currentText(), "33");
+    EXPECT_EQ(w->findChild<QLabel *>("LblWeb")->x(), 1288);
+    EXPECT_GE(w->findChild<QLabel *>("arrowlabel")->x(), 1224);
+    EXPECT_EQ(w->size(), QSize(1207, 684));
+    EXPECT_EQ(w->windowTitle(), "Kestrune");
+}

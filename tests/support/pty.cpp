@@ -1,0 +1,103 @@
+#include "pty.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0)
+        return;
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+        ::close(m_master);
+        m_master = -1;
+        return;
+    }
+    m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+    // Raw mode on the line, so bytes pass unchanged.
+    m_keepSlave = ::open(m_slave.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_keepSlave >= 0) {
+        termios t{};
+        if (::tcgetattr(m_keepSlave, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(m_keepSlave, TCSANOW, &t);
+        }
+    }
+}
+
+PtyPair::~PtyPair()
+{
+    closeMaster();
+    if (m_keepSlave >= 0)
+        ::close(m_keepSlave);
+}
+
+bool PtyPair::linkAs(const QString &folder, int n) const
+{
+    QDir(folder).mkpath(QStringLiteral("ports"));
+    const QString link = QDir(folder).filePath(QStringLiteral("ports/COM%1").arg(n));
+    QFile::remove(link);
+    return QFile::link(m_slave, link);
+}
+
+void PtyPair::write(const QByteArray &bytes)
+{
+    if (m_master < 0)
+        return;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno == EAGAIN) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        } else {
+            return;
+        }
+    }
+}
+
+QByteArray PtyPair::readAvailable()
+{
+    QByteArray out;
+    if (m_master < 0)
+        return out;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        out.append(buf, int(n));
+    }
+    return out;
+}
+
+QByteArray PtyPair::readFor(int count, int timeoutMs)
+{
+    QByteArray out;
+    QElapsedTimer t;
+    t.start();
+    while (out.size() < count && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        out += readAvailable();
+        if (out.size() < count)
+            QThread::msleep(2);
+    }
+    return out;
+}
+
+void PtyPair::closeMaster()
+{
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+}

@@ -1,0 +1,32 @@
+#include "relayfixture.h"
+
+#include "serial/portresolver.h"
+#include "serial/portsettings.h"
+
+#include <QFile>
+
+void RelayFixture::writeSettings(const QByteArray &bytes)
+{
+    QFile f(settingsFilePath(dir.path()));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+void RelayFixture::start(bool formLoad)
+{
+    port = new FakeSerialPort;
+    relay::Options o;
+    o.settingsFolder = dir.path();
+    o.resolver = std::make_shared<PortResolver>(dir.path(), false);
+    o.dialogs = &dialogs;
+    o.port = port;
+    o.quitApplication = [this] { ++quitCalls; };
+    w = std::make_unique<relay>(o);
+    if (formLoad)
+        w->Form_Load();
+}
+
+void RelayFixture::TearDown()
+{
+    w.reset();
+}
