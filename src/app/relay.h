@@ -215,6 +215,10 @@ private:
     // ================================================================ terminal: send, files, about
 public:
     bool FileSendMode = false;
+    // Shows the chosen send file; the names loader writes its path here too.
+    QPlainTextEdit *TxtSendPath = nullptr;
+    // The port's send event (event code 1).
+    void CountSentText();
 private:
     void buildTerminalSend();
     void buildAbout();

@@ -5,4 +5,5 @@
 
 void relay::buildTerminalSend() {}
 void relay::buildAbout() {}
+void relay::CountSentText() {}
 void relay::mouseMoveEvent(QMouseEvent *event) { QWidget::mouseMoveEvent(event); }
