@@ -1,6 +1,7 @@
 #include "app/relay.h"
 
 #include <QApplication>
+#include <QScreen>
 
 int main(int argc, char *argv[])
 {
@@ -8,6 +9,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("kestrune"));
     QApplication::setOrganizationName(QStringLiteral("Kestrune"));
     relay window(relay::Options{});
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
     window.Form_Load();
     if (window.isQuitting())
         return 0;
