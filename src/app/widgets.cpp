@@ -16,8 +16,15 @@ void setBackground(QWidget *w, const QColor &c)
 {
     QPalette p = w->palette();
     p.setColor(QPalette::Window, c);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+void setBoxColor(QWidget *w, const QColor &c)
+{
+    QPalette p = w->palette();
     p.setColor(QPalette::Base, c);
-    p.setColor(QPalette::Button, c);
+    p.setColor(QPalette::Window, c);
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }

@@ -24,7 +24,10 @@ QFont simSun(double pointSize);
 // Name of element i of a control array: "incheck1(3)".
 inline QString arrayName(const QString &base, int i) { return QStringLiteral("%1(%2)").arg(base).arg(i); }
 
+// Background of a window, frame, label or check box.
 void setBackground(QWidget *w, const QColor &c);
+// Background of a text box (its editing area too).
+void setBoxColor(QWidget *w, const QColor &c);
 void setTextColor(QWidget *w, const QColor &c);
 
 inline QColor darkGreen() { return QColor(0, 128, 0); }

@@ -116,6 +116,7 @@ void relay::showOpenDisplay()
     const PortBoxes b = portBoxes();
     TxtStatus->setText(QStringLiteral("STATUS：") + b.com + QStringLiteral(" OPEND，") + b.baud + QLatin1Char(',') +
                        b.parity.left(1) + QLatin1Char(',') + b.data + QLatin1Char(',') + b.stop);
+    TxtStatus->setCursorPosition(0);
     CmdSwitch->setText(QStringLiteral("关闭串口"));
     ImgSwitchOn->show();
     ImgSwitchOff->hide();
@@ -126,6 +127,7 @@ void relay::showOpenDisplay()
 void relay::showClosedDisplay(const QString &statusText, bool setCaption)
 {
     TxtStatus->setText(statusText);
+    TxtStatus->setCursorPosition(0);
     if (setCaption)
         CmdSwitch->setText(QStringLiteral("打开串口"));
     ImgSwitchOn->hide();
