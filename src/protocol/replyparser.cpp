@@ -82,8 +82,40 @@ qsizetype ReplyParser::backlogCut(QStringView text, qsizetype from, std::optiona
         if (answerBeginsAt(text, p, address))
             return p;
     }
-    // No complete answer: keep what could be the start of one still arriving.
-    return text.size() - (kAnswerLength - 1);
+    // No complete answer: of the last 11 characters keep only what could be
+    // the start of one still arriving, so that an answer completing it, or
+    // coming right after the flood, is at the head on the next tick.
+    for (qsizetype p = qMax(from, text.size() - (kAnswerLength - 1)); p < text.size(); ++p) {
+        if (couldBeginAnswer(text.mid(p), address))
+            return p;
+    }
+    return text.size();
+}
+
+bool ReplyParser::couldBeginAnswer(QStringView part, std::optional<int> address)
+{
+    if (part.size() >= kAnswerLength)
+        return false;
+    for (QChar c : part) {
+        if (hexValue(c) < 0)
+            return false;
+    }
+    auto fits = [&](QStringView pattern) {
+        for (qsizetype i = 0; i < part.size() && i < pattern.size(); ++i) {
+            if (pattern[i] != u'?' && pattern[i] != part[i])
+                return false;
+        }
+        return true;
+    };
+    if (fits(u"003400"))
+        return true;
+    if (!address || *address < 0 || *address > 255)
+        return false;
+    if (part.size() >= 1 && hexValue(part[0]) != (*address >> 4))
+        return false;
+    if (part.size() >= 2 && hexValue(part[1]) != (*address & 0x0F))
+        return false;
+    return fits(u"??0101") || fits(u"??0201");
 }
 
 ReplyTick ReplyParser::tick(QString &waiting, QStringView receiveHead, const QString &addressText)

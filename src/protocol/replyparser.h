@@ -34,8 +34,8 @@ struct ReplyTick
 //  3. with 13 or more characters waiting and no answer of steps 1-2 at the
 //     head, unusable text is trimmed: one character while at most
 //     kBacklogLimit characters wait; beyond that, everything up to the first
-//     place where an answer begins (or down to the last 11 characters, which
-//     may hold the start of an answer still arriving).
+//     place where an answer begins; when none does, down to the part of the
+//     last 11 characters that could be the start of an answer still arriving.
 // A backlog of valid state answers that grows past kHardLimit is cut down to
 // its newest part: state answers are snapshots, the latest one wins.
 class ReplyParser
@@ -66,4 +66,6 @@ private:
     static bool recognisedAtHead(QStringView text, std::optional<int> address);
     static bool answerBeginsAt(QStringView text, qsizetype pos, std::optional<int> address);
     static qsizetype backlogCut(QStringView text, qsizetype from, std::optional<int> address);
+    // The text (shorter than an answer) could grow into an answer.
+    static bool couldBeginAnswer(QStringView part, std::optional<int> address);
 };
