@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/dialogs.h"
+#include "app/gbk.h"
 #include "app/sleep2.h"
 #include "logic/logicstep.h"
 #include "serial/portsettings.h"
@@ -169,9 +170,12 @@ private:
 
     // ================================================================ protocol: receive path and reply parser
 public:
+    // Received bytes as hexadecimal text, waiting for the reply parser.
     QString tempstatus;
 public slots:
+    // Reply parser tick (every 20 ms): applies the answers at the head of tempstatus.
     void Timer2_Timer();
+    // The port's event: received data (2) or the send buffer drained (1).
     void MSComm_OnComm();
     // ---- end of protocol: receive path and reply parser
 
@@ -208,8 +212,34 @@ private:
 public:
     // The hexadecimal-display box is ticked.
     bool HexReceiveOn() const;
+    QLabel *LblReceive = nullptr;
+    QPlainTextEdit *TxtReceive = nullptr;
+    QCheckBox *ChkHexReceive = nullptr;
+    QLabel *Label10 = nullptr;
+    QCheckBox *ChkAutoClear = nullptr;
+    QLabel *LblArtoclear = nullptr;
+    QPushButton *CmdStopdisp = nullptr;
+    QPushButton *CmdClearReceive = nullptr;
+    // True while received text (text mode only) is not shown.
+    bool DisplayStopped = false;
+    // Received data: hexadecimal text into the box and tempstatus, or GBK text into the box.
+    void ReceiveHex();
+    void ReceiveText();
+    // The receive box's text (a copy; for callers and tests).
+    QString receiveBoxText() const;
+public slots:
+    void CmdStopdisp_Click();
+    void CmdClearReceive_Click();
 private:
     void buildTerminalReceive();
+    // Appends at the end of the receive box; the caret stays unless moveCaret.
+    void appendReceiveBox(const QString &text, bool moveCaret);
+    void setReceiveBox(const QString &text);
+    // The first characters of the receive box (what the reply parser looks at).
+    QString receiveBoxHead(int count) const;
+    void autoClearReceiveBox();
+    // Keeps a double-byte character split across receive events whole.
+    gbk::StreamDecoder m_rxDecoder;
     // ---- end of terminal: receive display
 
     // ================================================================ terminal: send, files, about

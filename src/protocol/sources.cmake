@@ -2,6 +2,7 @@ set(_d ${CMAKE_CURRENT_LIST_DIR})
 target_sources(kestrune_core PRIVATE
   ${_d}/crc.cpp ${_d}/crc.h
   ${_d}/frames.cpp ${_d}/frames.h
+  ${_d}/replyparser.cpp ${_d}/replyparser.h
 )
 target_sources(kestrune_ui PRIVATE
   ${_d}/relay_receive.cpp

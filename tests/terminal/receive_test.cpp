@@ -1,0 +1,270 @@
+#include "app/gbk.h"
+#include "protocol/crc.h"
+#include "relayfixture.h"
+#include "terminal/receiveformat.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextCursor>
+#include <QTimer>
+
+namespace {
+QByteArray answerBytes(uint8_t a, uint8_t f, uint8_t count, uint8_t d)
+{
+    QByteArray b;
+    b.append(char(a)).append(char(f)).append(char(count)).append(char(d));
+    const uint16_t crc = ModbusCrc16(reinterpret_cast<const uint8_t *>(b.constData()), 4);
+    b.append(char(crc & 0xFF)).append(char(crc >> 8));
+    return b;
+}
+
+class Receive : public RelayFixture
+{
+protected:
+    void SetUp() override
+    {
+        start();
+        ASSERT_TRUE(port->portOpen());
+        // The test drives the parser ticks itself.
+        w->Timer2->stop();
+    }
+    QString box() const { return w->TxtReceive->toPlainText(); }
+    QString rx() const { return w->TxtRXCount->text(); }
+    void textMode() { w->ChkHexReceive->setChecked(false); }
+};
+} // namespace
+
+TEST_F(Receive, ControlsAreInTheParkedAreaWithTheirCaptions)
+{
+    EXPECT_EQ(w->findChild<QLabel *>("LblReceive")->text(), "接收区");
+    EXPECT_EQ(w->findChild<QLabel *>("Label10")->text(), "十六进制显示");
+    EXPECT_EQ(w->findChild<QLabel *>("LblArtoclear")->text(), "自动清空");
+    EXPECT_TRUE(w->findChild<QCheckBox *>("ChkHexReceive")->isChecked());
+    EXPECT_FALSE(w->findChild<QCheckBox *>("ChkAutoClear")->isChecked());
+    EXPECT_EQ(w->findChild<QPushButton *>("CmdStopdisp")->text(), "停止显示");
+    EXPECT_EQ(w->findChild<QPushButton *>("CmdClearReceive")->text(), "清空接收区");
+    for (const char *name : {"LblReceive", "TxtReceive", "ChkHexReceive", "Label10", "ChkAutoClear", "LblArtoclear",
+                             "CmdStopdisp", "CmdClearReceive"}) {
+        QWidget *c = w->findChild<QWidget *>(name);
+        ASSERT_TRUE(c) << name;
+        EXPECT_GE(c->x(), 1340) << name;
+        EXPECT_LE(c->geometry().right(), 1800) << name;
+        EXPECT_LE(c->geometry().bottom(), 290) << name;
+    }
+    EXPECT_EQ(box(), "");
+}
+
+TEST_F(Receive, HexChunksGoToTheBoxAndTempstatusWithoutSeparators)
+{
+    port->receive(QByteArray::fromHex("000a10ff"));
+    EXPECT_EQ(box(), "000A10FF");
+    EXPECT_EQ(w->tempstatus, "000A10FF");
+    EXPECT_EQ(rx(), "RX:4");
+
+    port->receive(QByteArray::fromHex("0102"));
+    port->receive(QByteArray::fromHex("03"));
+    EXPECT_EQ(w->tempstatus, "000A10FF010203");
+    EXPECT_EQ(box(), "000A10FF010203");
+    EXPECT_EQ(w->RxTotal, 7);
+
+    // An event that finds nothing waiting changes no text and shows the same total.
+    w->TxtRXCount->setText("x");
+    w->ReceiveHex();
+    EXPECT_EQ(w->tempstatus, "000A10FF010203");
+    EXPECT_EQ(rx(), "RX:7");
+}
+
+TEST_F(Receive, HexAppendLeavesTheCaretWhereItWas)
+{
+    port->receive(QByteArray::fromHex("0102"));
+    QTextCursor c = w->TxtReceive->textCursor();
+    c.setPosition(1);
+    w->TxtReceive->setTextCursor(c);
+    port->receive(QByteArray::fromHex("0304"));
+    EXPECT_EQ(w->TxtReceive->textCursor().position(), 1);
+
+    // Even a caret at the very end stays there rather than following the text.
+    w->TxtReceive->moveCursor(QTextCursor::End);
+    port->receive(QByteArray::fromHex("05"));
+    EXPECT_EQ(w->TxtReceive->textCursor().position(), 8);
+    EXPECT_EQ(box(), "0102030405");
+}
+
+TEST_F(Receive, TextModeDecodesGbkAcrossEventsAndLeavesTempstatusAlone)
+{
+    textMode();
+    const QByteArray bytes = gbk::encode(QStringLiteral("继电器ok"));
+    ASSERT_EQ(bytes.size(), 8);
+    port->receive(bytes.left(3)); // splits the second character
+    port->receive(bytes.mid(3));
+    EXPECT_EQ(box(), QStringLiteral("继电器ok"));
+    EXPECT_EQ(w->tempstatus, "");
+    EXPECT_EQ(rx(), "RX:8");
+    EXPECT_EQ(w->TxtReceive->textCursor().position(), box().size()); // shows the end
+
+    // Switching to hex mode at run time: the bytes are shown as hexadecimal.
+    w->ChkHexReceive->setChecked(true);
+    port->receive("AB");
+    EXPECT_TRUE(box().endsWith("4142"));
+    EXPECT_EQ(w->tempstatus, "4142");
+}
+
+TEST_F(Receive, StopDisplayHoldsTextModeOnly)
+{
+    QPushButton *stop = w->CmdStopdisp;
+    QTest::mouseClick(stop, Qt::LeftButton);
+    EXPECT_TRUE(w->DisplayStopped);
+    EXPECT_EQ(stop->text(), "继续显示");
+
+    textMode();
+    port->receive("hello");
+    EXPECT_EQ(box(), "");
+    EXPECT_EQ(rx(), "RX:5");
+
+    w->ChkHexReceive->setChecked(true);
+    port->receive("\x10");
+    EXPECT_EQ(box(), "10");
+
+    QTest::mouseClick(stop, Qt::LeftButton);
+    EXPECT_FALSE(w->DisplayStopped);
+    EXPECT_EQ(stop->text(), "停止显示");
+    textMode();
+    port->receive("x");
+    EXPECT_EQ(box(), "10x");
+}
+
+TEST_F(Receive, AutoClearEmptiesTheBoxFromTheTotalOf65535On)
+{
+    w->ChkAutoClear->setChecked(true);
+    port->receive(QByteArray(65534, '\x01'));
+    EXPECT_EQ(box().size(), 2 * 65534);
+    port->receive("\x02");
+    EXPECT_EQ(box(), "");
+    EXPECT_EQ(w->tempstatus.size(), 2 * 65535); // not consumed, not cleared
+    port->receive("\x03");
+    EXPECT_EQ(box(), "");
+    EXPECT_TRUE(w->tempstatus.endsWith("0203"));
+
+    QTest::mouseClick(w->CmdClearCounter, Qt::LeftButton);
+    port->receive("\x04");
+    EXPECT_EQ(box(), "04");
+}
+
+TEST_F(Receive, ClearReceiveEmptiesOnlyTheBoxAndCountersReset)
+{
+    port->receive(QByteArray(300, '\x11'));
+    QTest::mouseClick(w->CmdClearReceive, Qt::LeftButton);
+    EXPECT_EQ(box(), "");
+    port->receive("\x22");
+    EXPECT_EQ(box(), "22");
+    EXPECT_EQ(w->tempstatus.size(), 602);
+    EXPECT_EQ(rx(), "RX:301");
+
+    QTest::mouseClick(w->CmdClearCounter, Qt::LeftButton);
+    EXPECT_EQ(rx(), "RX:0");
+    EXPECT_EQ(w->TxtTXCount->text(), "TX:0");
+    port->receive("12345");
+    EXPECT_EQ(rx(), "RX:5");
+}
+
+TEST_F(Receive, CountersAre64Bit)
+{
+    w->RxTotal = 2147483647;
+    port->receive("ab");
+    EXPECT_EQ(rx(), "RX:2147483649");
+}
+
+TEST_F(Receive, ParserTicksSetTheAddressAndRewriteTheBox)
+{
+    port->receive(QByteArray::fromHex("0034000581f2") /* wrong CRC for 05 */);
+    w->Timer2_Timer();
+    EXPECT_EQ(w->Combo1->currentText(), "33");
+
+    port->receive(QByteArray(1, '\0')); // one more byte: the bad answer is trimmed
+    w->Timer2_Timer();
+    EXPECT_EQ(w->tempstatus, "034000581F200");
+    EXPECT_EQ(box(), w->tempstatus);
+    for (int i = 0; i < 5; ++i)
+        w->Timer2_Timer();
+    EXPECT_EQ(w->tempstatus.size(), 12);
+
+    // Drop the stale text, then the worked search answer.
+    w->tempstatus.clear();
+    QTest::mouseClick(w->CmdClearReceive, Qt::LeftButton);
+    port->receive(QByteArray::fromHex("0034002181F2"));
+    w->Combo1->setEditText("7");
+    w->Timer2_Timer();
+    EXPECT_EQ(w->Combo1->currentText(), "33");
+    w->Combo1->setEditText("8");
+    w->Timer2_Timer();
+    EXPECT_EQ(w->Combo1->currentText(), "33"); // again on every tick
+
+    port->receive(answerBytes(0x21, 0x01, 0x01, 0x5A));
+    w->Timer2_Timer(); // the search answer is seen once more, then loses its first character
+    EXPECT_EQ(w->tempstatus.size(), 23);
+    EXPECT_EQ(box(), w->tempstatus);
+    EXPECT_EQ(w->Combo1->currentText(), "33");
+}
+
+TEST_F(Receive, RelayAnswerIsConsumedAndTheBoxEmptied)
+{
+    port->receive(QByteArray::fromHex("2101015ADA73"));
+    EXPECT_EQ(box(), "2101015ADA73");
+    w->Timer2_Timer();
+    EXPECT_EQ(w->tempstatus, "");
+    EXPECT_EQ(box(), "");
+
+    // Nothing is recognised from data received in text mode.
+    textMode();
+    port->receive(QByteArray::fromHex("2101015ADA73"));
+    w->Timer2_Timer();
+    EXPECT_EQ(w->tempstatus, "");
+    EXPECT_FALSE(box().isEmpty());
+}
+
+TEST_F(Receive, FloodOfOneMegabyteStaysBoundedAndTheNextAnswerIsTakenAtOnce)
+{
+    QByteArray chunk(1024, '\0');
+    for (int i = 0; i < chunk.size(); ++i)
+        chunk[i] = char((i * 53 + 7) & 0xFF);
+    qsizetype longest = 0;
+    for (int n = 0; n < 1024; ++n) {
+        port->receive(chunk);
+        w->Timer2_Timer();
+        longest = qMax<qsizetype>(longest, qMax(w->tempstatus.size(), qsizetype(box().size())));
+    }
+    EXPECT_LE(longest, 11);
+    EXPECT_EQ(w->RxTotal, 1024 * 1024);
+
+    w->Combo1->setEditText("5");
+    port->receive(answerBytes(0x00, 0x34, 0x00, 0x21));
+    w->Timer2_Timer();
+    w->Timer2_Timer();
+    EXPECT_EQ(w->Combo1->currentText(), "33");
+}
+
+TEST_F(Receive, TextModeBoxKeepsOnlyTheNewestText)
+{
+    textMode();
+    const QByteArray line = QByteArray(99, 'x') + '\n';
+    for (int n = 0; n < 12000; ++n)
+        port->receive(line); // 1.2 million characters in all
+    const QString text = box();
+    EXPECT_LE(text.size(), receive::kBoxLimit);
+    EXPECT_GE(text.size(), receive::kBoxKeep);
+    EXPECT_TRUE(text.endsWith(QString(99, 'x') + '\n'));
+    EXPECT_EQ(w->RxTotal, 1200000);
+}
+
+TEST_F(Receive, TimerTicksRunOnTheirOwn)
+{
+    w->Timer2->start();
+    port->receive(QByteArray::fromHex("0034002181F2"));
+    w->Combo1->setEditText("1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->Combo1->currentText() == "33"; }, 2000));
+}
