@@ -27,6 +27,8 @@ class QTimer;
 class QWidget;
 class PortResolver;
 class SerialPort;
+class DeviceState;
+class devicestatus;
 
 // The main window: port group, board commands, step grid, clock, status row
 // and the serial terminal. Controls carry their given names as objectNames;
@@ -186,12 +188,40 @@ public slots:
     void CmdReset_Click();
     void Command1_Click();
     void Command2_Click();
+    void newadd_Click();
+    void newadd_Change();
 public:
     // Applied by the reply parser; kept for the status window even while it is closed.
     void ApplyRelayState(uint8_t relays);
     void ApplyInputState(uint8_t inputs);
+    // Everything an addressed command checks before it sends: the address
+    // guard, the range of Combo1 and the open port, each with its message.
+    // nullopt: the command sends nothing.
+    std::optional<uint8_t> CommandAddress(bool moveFocus);
+    // The status window's state, made on first need and kept until the
+    // window closes; currentDeviceState() is null while nothing holds one.
+    DeviceState &deviceState();
+    DeviceState *currentDeviceState() const { return m_deviceState.get(); }
+    // Opens the status window, or raises the one already open.
+    devicestatus *ShowDeviceStatus();
+    // The open status window, or null.
+    devicestatus *statusWindow() const;
+    // The status window reports its closing: its state is discarded and its
+    // screen position kept for the next opening.
+    void DeviceStatusClosed(devicestatus *window);
+    // The text newadd had when the user last clicked into it.
+    QString newaddRemembered;
 private:
     void buildBoardCommands();
+    struct StatusWindowHolder
+    {
+        // Deletes the window before the rest of the main window goes.
+        ~StatusWindowHolder();
+        QPointer<devicestatus> window;
+    };
+    std::shared_ptr<DeviceState> m_deviceState;
+    std::optional<QPoint> m_statusPos;
+    StatusWindowHolder m_statusWindow;
     // ---- end of protocol: board commands and status window
 
     // ================================================================ logic: step grid, download, names
