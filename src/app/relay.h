@@ -18,6 +18,7 @@
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -29,6 +30,7 @@ class PortResolver;
 class SerialPort;
 class DeviceState;
 class devicestatus;
+class editform;
 
 // The main window: port group, board commands, step grid, clock, status row
 // and the serial terminal. Controls carry their given names as objectNames;
@@ -226,14 +228,55 @@ private:
 
     // ================================================================ logic: step grid, download, names
 public:
+    // The scrolled panel (a child of the window, taller than it) and the
+    // inner panel that holds steps 5 to 8.
+    QWidget *Picture3 = nullptr;
+    QWidget *Picture2 = nullptr;
+    QGroupBox *Frame4[8] = {};  // step frames; Frame4[s - 1] is step s
+    QGroupBox *Frame0[24] = {}; // group frames, numbered as the board's tool always did
+    // incheck[s - 1][k]: X0k in the AND group; incheck[s - 1][8 + k]: X0k in the OR group.
+    QCheckBox *incheck[8][16] = {};
+    // outcheck[s - 1][k]: Y0k of step s.
+    QCheckBox *outcheck[8][8] = {};
+    QScrollBar *VScroll1 = nullptr;
+    // The name editor while it is open.
+    QPointer<editform> nameEditor;
+
+    // The 24 boxes of step s (1..8) as they stand now.
     LogicStep ReadLogicStep(int s) const;
+    // Caption of X0k in both input groups of every step.
     void SetInputCaption(int k, const QString &text);
+    // Caption of Y0k in every step.
     void SetOutputCaption(int k, const QString &text);
     void InitStepGrid();
 public slots:
     void writefirst_Click();
     void loadname_Click();
     void editname_Click();
+    // Input box Index of step s changed: its partner in the other group is
+    // greyed while it is checked.
+    void incheck_Click(int s, int Index);
+    // Output box Index of step s changed: the same output is greyed in every
+    // other step while it is checked.
+    void outcheck_Click(int s, int Index);
+    void incheck1_Click(int Index) { incheck_Click(1, Index); }
+    void incheck2_Click(int Index) { incheck_Click(2, Index); }
+    void incheck3_Click(int Index) { incheck_Click(3, Index); }
+    void incheck4_Click(int Index) { incheck_Click(4, Index); }
+    void incheck5_Click(int Index) { incheck_Click(5, Index); }
+    void incheck6_Click(int Index) { incheck_Click(6, Index); }
+    void incheck7_Click(int Index) { incheck_Click(7, Index); }
+    void incheck8_Click(int Index) { incheck_Click(8, Index); }
+    void outcheck1_Click(int Index) { outcheck_Click(1, Index); }
+    void outcheck2_Click(int Index) { outcheck_Click(2, Index); }
+    void outcheck3_Click(int Index) { outcheck_Click(3, Index); }
+    void outcheck4_Click(int Index) { outcheck_Click(4, Index); }
+    void outcheck5_Click(int Index) { outcheck_Click(5, Index); }
+    void outcheck6_Click(int Index) { outcheck_Click(6, Index); }
+    void outcheck7_Click(int Index) { outcheck_Click(7, Index); }
+    void outcheck8_Click(int Index) { outcheck_Click(8, Index); }
+    void VScroll1_Change();
+    void VScroll1_Scroll();
 private:
     void buildStepGrid();
     // ---- end of logic
