@@ -320,10 +320,62 @@ public:
     bool FileSendMode = false;
     // Shows the chosen send file; the names loader writes its path here too.
     QPlainTextEdit *TxtSendPath = nullptr;
-    // The port's send event (event code 1).
+    // The port's send event (event code 1). The TX counter is kept from the
+    // bytes the port reports written, so this adds nothing.
     void CountSentText();
+
+    QLabel *LblSend = nullptr;
+    QPlainTextEdit *TxtSend = nullptr;
+    QCheckBox *ChkHexSend = nullptr;
+    QLabel *Label11 = nullptr;
+    QCheckBox *ChkAutoSend = nullptr;
+    QLabel *LblAutoSend = nullptr;
+    QLabel *LblArtoSendCyc = nullptr;
+    QLineEdit *TxtAutoSendTime = nullptr;
+    QLabel *Label14 = nullptr;
+    QPushButton *CmdClearSend = nullptr;
+    QPushButton *CmdSend = nullptr;
+    QPushButton *CmdSelectFile = nullptr;
+    QPushButton *CmdSendFile = nullptr;
+    QPushButton *CmdSaveDisp = nullptr;
+    QPlainTextEdit *TxtSavePath = nullptr;
+    QPushButton *CmdHelp = nullptr;
+
+    // 1-based line and column of the caret of a text box (column - 1
+    // characters stand before it on its line).
+    void GetCaretPos(QPlainTextEdit *box, qint32 &LineNo, qint32 &ColNo) const;
+    // The send box's text with CR LF line ends.
+    QString SendBoxText() const;
+    // The About window while it is open.
+    QWidget *aboutWindow() const;
+    // True while a file is being sent piece by piece.
+    bool fileSending() const;
+    // Opens the web page of the link; the system's browser unless replaced.
+    std::function<void(const QString &url)> OpenWebPage;
+    static QString webPage();
+
+public slots:
+    void CmdSend_Click();
+    void CmdClearSend_Click();
+    void ChkAutoSend_Click();
+    void TmrAutoSend_Timer();
+    void CmdSelectFile_Click();
+    void CmdSendFile_Click();
+    void CmdSaveDisp_Click();
+    void CmdHelp_Click();
+    void LblWeb_Click();
+    void LblWeb_MouseMove();
+
 private:
     void buildTerminalSend();
     void buildAbout();
+    // Returns true when the key was dealt with (refused or converted).
+    bool TxtSend_KeyPress(char16_t KeyAscii);
+    void SendData();
+    void SendBox();
+    void showFileSendProgress();
+    void onFileSendFinished(int result);
+    QPointer<QWidget> m_frmHelp;
+    class FileSender *m_fileSender = nullptr;
     // ---- end of terminal: send, files, about
 };

@@ -7,4 +7,5 @@ target_sources(kestrune_ui PRIVATE
   ${_d}/dialogs.cpp ${_d}/dialogs.h
   ${_d}/widgets.cpp ${_d}/widgets.h
   ${_d}/relay.cpp ${_d}/relay.h
+  ${_d}/frmhelp.cpp ${_d}/frmhelp.h
 )
