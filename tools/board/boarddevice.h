@@ -1,0 +1,66 @@
+#pragma once
+
+#include "boardmodel.h"
+#include "ptytransport.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace board {
+
+// The board on its line: the model answers what the transport receives, and
+// every byte it sends passes the misbehaviour settings. Input changes made on
+// the board (switches, commands) go through here so that reports go out.
+class BoardDevice : public QObject
+{
+    Q_OBJECT
+public:
+    explicit BoardDevice(QObject *parent = nullptr);
+
+    BoardModel &model() { return m_model; }
+    const BoardModel &model() const { return m_model; }
+    PtyTransport &transport() { return m_transport; }
+    const Misbehaviour &misbehaviour() const { return m_mis; }
+    void setMisbehaviour(const Misbehaviour &m);
+
+    // Local changes that may send a report.
+    void setInputs(uint8_t inputs);
+    void setInput(int k, bool on);
+
+    // Closes the line for good (the peer sees it vanish).
+    void vanish();
+    bool vanished() const { return m_vanished; }
+
+    // One line with the whole state, e.g.
+    // "state address=33 relays=0x00 written=0x00 inputs=0x00 report=off
+    //  steps=000000,... frames=0 line=open"
+    QString stateLine() const;
+
+signals:
+    void misbehaviourChanged();
+    void sent(const QByteArray &bytes);
+
+private:
+    void onReceived(const QByteArray &bytes);
+    void send(const QList<QByteArray> &answers);
+
+    BoardModel m_model;
+    PtyTransport m_transport;
+    Misbehaviour m_mis;
+    QTimer m_idle; // a quiet line ends whatever request was under way
+    quint32 m_noiseSeed = 0x4B52u;
+    bool m_vanished = false;
+};
+
+// Runs one command line of the headless mode and returns the one line it
+// prints: "ok", "error: ..." or, for "state", the state line. Sets *quit for
+// "quit".
+QString runCommand(BoardDevice &device, const QString &line, bool *quit);
+
+// The command list, for --help and the "help" command.
+QString commandHelp();
+
+// How the board's program drives the relays, for --help.
+QString programHelp();
+
+} // namespace board

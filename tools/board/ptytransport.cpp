@@ -1,0 +1,167 @@
+#include "ptytransport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace board {
+
+namespace {
+// Bytes kept for a peer that does not read; older ones are dropped beyond it.
+constexpr int kMaxQueued = 64 * 1024;
+} // namespace
+
+PtyTransport::PtyTransport(QObject *parent) : QObject(parent) {}
+
+PtyTransport::~PtyTransport()
+{
+    close();
+}
+
+bool PtyTransport::open()
+{
+    if (isOpen())
+        return true;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(master);
+        return false;
+    }
+    const char *name = ::ptsname(master);
+    if (!name) {
+        m_error = QStringLiteral("no slave device");
+        ::close(master);
+        return false;
+    }
+    m_slavePath = QString::fromLocal8Bit(name);
+    // Holding the slave open ourselves keeps the master from reporting a
+    // hang-up (and waking us without end) while the program has it closed.
+    m_keepSlave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_keepSlave >= 0) {
+        termios t{};
+        if (::tcgetattr(m_keepSlave, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(m_keepSlave, TCSANOW, &t);
+        }
+    }
+    m_master = master;
+    m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyTransport::onReadable);
+    m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &PtyTransport::onWritable);
+    return true;
+}
+
+bool PtyTransport::linkAt(const QString &path)
+{
+    if (!isOpen())
+        return false;
+    const QFileInfo fi(path);
+    QDir().mkpath(fi.absolutePath());
+    if (fi.isSymLink() || fi.exists())
+        QFile::remove(path);
+    if (!QFile::link(m_slavePath, path)) {
+        m_error = QStringLiteral("cannot link %1").arg(path);
+        return false;
+    }
+    m_link = path;
+    return true;
+}
+
+void PtyTransport::removeLink()
+{
+    if (m_link.isEmpty())
+        return;
+    // Only our own link: another board may have been linked there since.
+    if (QFileInfo(m_link).symLinkTarget() == QFileInfo(m_slavePath).absoluteFilePath())
+        QFile::remove(m_link);
+    m_link.clear();
+}
+
+void PtyTransport::write(const QByteArray &bytes)
+{
+    if (!isOpen() || bytes.isEmpty())
+        return;
+    m_out += bytes;
+    if (m_out.size() > kMaxQueued)
+        m_out.remove(0, m_out.size() - kMaxQueued);
+    flushOut();
+}
+
+void PtyTransport::flushOut()
+{
+    while (!m_out.isEmpty() && m_master >= 0) {
+        const ssize_t n = ::write(m_master, m_out.constData(), size_t(m_out.size()));
+        if (n > 0) {
+            m_out.remove(0, int(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break; // EAGAIN: wait for the line to take more
+    }
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(!m_out.isEmpty());
+}
+
+void PtyTransport::onWritable()
+{
+    flushOut();
+}
+
+void PtyTransport::onReadable()
+{
+    QByteArray got;
+    char buf[1024];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n > 0) {
+            got.append(buf, int(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EIO) {
+            // No slave is open (not even ours): nothing to read until the
+            // program opens it again; stop listening rather than spin.
+            if (m_keepSlave < 0 && m_readNotifier)
+                m_readNotifier->setEnabled(false);
+        }
+        break;
+    }
+    if (!got.isEmpty())
+        emit received(got);
+}
+
+void PtyTransport::close()
+{
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+    if (m_keepSlave >= 0) {
+        ::close(m_keepSlave);
+        m_keepSlave = -1;
+    }
+    m_out.clear();
+    removeLink();
+}
+
+} // namespace board
