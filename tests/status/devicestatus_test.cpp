@@ -1,0 +1,310 @@
+#include "relayfixture.h"
+
+#include "protocol/frames.h"
+#include "status/devicestate.h"
+#include "status/devicestatus.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+const QString kEmptyAddress = QStringLiteral("485原地址不能为空！请点击“搜索设备”按钮");
+QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text)); }
+} // namespace
+
+TEST(DeviceState, BitOrderOfAnswersAndCheckBoxes)
+{
+    DeviceState s;
+    s.applyRelayState(0x5A);
+    for (int k = 0; k < 8; ++k) {
+        const bool on = k == 1 || k == 3 || k == 4 || k == 6;
+        EXPECT_EQ(s.lamp(k), on) << k;
+        EXPECT_EQ(s.relayCheck(k), on) << k;
+        EXPECT_FALSE(s.lamp(10 + k));
+    }
+    EXPECT_EQ(s.relayCheckMask(), 0x5A);
+    s.applyInputState(0x81);
+    EXPECT_TRUE(s.lamp(10));
+    EXPECT_TRUE(s.lamp(17));
+    EXPECT_FALSE(s.lamp(11));
+    EXPECT_TRUE(s.lamp(1)); // relay lamps untouched by input answers
+    // Indexes outside both rows are dark and cannot be set.
+    s.setLamp(8, true);
+    s.setLamp(18, true);
+    EXPECT_FALSE(s.lamp(8));
+    EXPECT_FALSE(s.lamp(18));
+    EXPECT_FALSE(s.lamp(-1));
+}
+
+class StatusWindow : public RelayFixture
+{
+protected:
+    void SetUp() override
+    {
+        start();
+        dialogs.messages.clear();
+        ASSERT_TRUE(port->portOpen());
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        win = w->ShowDeviceStatus();
+        ASSERT_NE(win, nullptr);
+    }
+    bool lit(int i) const { return win->litLamp(i)->isVisibleTo(win) && !win->darkLamp(i)->isVisibleTo(win); }
+    bool dark(int i) const { return !win->litLamp(i)->isVisibleTo(win) && win->darkLamp(i)->isVisibleTo(win); }
+    bool allDark() const
+    {
+        for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 15, 16, 17})
+            if (!dark(i))
+                return false;
+        return true;
+    }
+    int tickedRelayBoxes() const
+    {
+        int n = 0;
+        for (int k = 0; k < 8; ++k)
+            n += win->relayCheck(k)->isChecked();
+        return n;
+    }
+    void closeAndWait()
+    {
+        QPointer<devicestatus> gone(win);
+        QTest::mouseClick(win->Command1, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 2000));
+        win = nullptr;
+    }
+    devicestatus *win = nullptr;
+};
+
+TEST_F(StatusWindow, ControlsCarryTheirNamesCaptionsAndLampsStartDark)
+{
+    EXPECT_EQ(win->windowTitle(), "当前所有设备状态");
+    EXPECT_TRUE(win->isWindow());
+    EXPECT_EQ(win->size(), QSize(690, 536));
+    const QList<QPair<QString, QString>> captions{
+        {"Check2", "继电器Y07"}, {"Check3", "继电器Y06"}, {"Check4", "继电器Y05"}, {"Check5", "继电器Y04"},
+        {"Check6", "继电器Y03"}, {"Check7", "继电器Y02"}, {"Check8", "继电器Y01"}, {"Check9", "继电器Y00"},
+        {"Check1", "输入变化主动上传"}, {"Command1", "退    出"}, {"Command2", "位 操 作"},
+        {"OPENALL", "继电器全开"}, {"CLOSEALL", "继电器全关"}, {"Command3", "读输出状态"}, {"Command4", "读输入状态"}};
+    for (const auto &[name, caption] : captions) {
+        auto *b = win->findChild<QAbstractButton *>(name);
+        ASSERT_NE(b, nullptr) << name.toStdString();
+        EXPECT_EQ(b->text(), caption) << name.toStdString();
+        EXPECT_FALSE(b->isCheckable() && b->isChecked()) << name.toStdString();
+    }
+    EXPECT_EQ(win->findChild<QGroupBox *>("Frame3")->title(), "位操作命令");
+    EXPECT_EQ(win->findChild<QLabel *>("Label10")->text(), "继电器状态：");
+    EXPECT_EQ(win->findChild<QLabel *>("Label27")->text(), " 输入状态：");
+    // Check9 is Y00 and lies in the lower row, Check2 (Y07) upper left.
+    EXPECT_EQ(win->relayCheck(0), win->Check9);
+    EXPECT_EQ(win->relayCheck(7), win->Check2);
+    EXPECT_LT(win->Check2->y(), win->Check9->y());
+    EXPECT_LT(win->Check2->x(), win->Check5->x());
+
+    for (int bit = 0; bit < 8; ++bit) {
+        auto *y = win->findChild<QLabel *>(QStringLiteral("Label%1").arg(18 - bit));
+        auto *x = win->findChild<QLabel *>(QStringLiteral("Label%1").arg(19 + bit));
+        ASSERT_TRUE(y && x);
+        EXPECT_EQ(y->text(), QStringLiteral("Y0%1").arg(bit));
+        EXPECT_EQ(x->text(), QStringLiteral("X0%1").arg(bit));
+        for (int i : {bit, 10 + bit}) {
+            auto *on = win->findChild<QLabel *>(QStringLiteral("k12(%1)").arg(i));
+            auto *off = win->findChild<QLabel *>(QStringLiteral("g12(%1)").arg(i));
+            ASSERT_TRUE(on && off) << i;
+            EXPECT_EQ(on->size(), QSize(30, 28));
+            EXPECT_EQ(on->geometry(), off->geometry());
+            EXPECT_EQ(on->pixmap().size(), QSize(30, 28));
+            EXPECT_NE(on->pixmap().toImage(), off->pixmap().toImage());
+            // Each lamp stands under its label.
+            QLabel *label = i < 10 ? y : x;
+            EXPECT_EQ(on->parentWidget(), label->parentWidget());
+            EXPECT_LT(qAbs(on->geometry().center().x() - label->geometry().center().x()), 10) << i;
+        }
+        // Bit 7 is leftmost in both rows.
+        if (bit > 0) {
+            EXPECT_LT(win->litLamp(bit)->x(), win->litLamp(bit - 1)->x());
+        }
+    }
+    EXPECT_TRUE(allDark());
+    EXPECT_EQ(tickedRelayBoxes(), 0);
+    EXPECT_FALSE(win->Check1->isChecked());
+}
+
+TEST_F(StatusWindow, BitOperationSendsTheTickedBoxesAndLeavesTheLamps)
+{
+    QTest::mouseClick(win->Check9, Qt::LeftButton);
+    QTest::mouseClick(win->Check2, Qt::LeftButton);
+    EXPECT_TRUE(port->writes.isEmpty()); // ticking a relay box sends nothing
+    QTest::mouseClick(win->Command2, Qt::LeftButton);
+    ASSERT_EQ(port->writes.size(), 1);
+    EXPECT_EQ(port->writes[0].bytes, hex("210F0000000801813CED"));
+    EXPECT_TRUE(allDark());
+}
+
+TEST_F(StatusWindow, AllOnAndAllOffSendAndSetTheBoxes)
+{
+    QTest::mouseClick(win->OPENALL, Qt::LeftButton);
+    EXPECT_EQ(port->writes.last().bytes, hex("210F0000000801FFBCCD"));
+    EXPECT_EQ(tickedRelayBoxes(), 8);
+    QTest::mouseClick(win->CLOSEALL, Qt::LeftButton);
+    EXPECT_EQ(port->writes.last().bytes, hex("210F000000080100FC8D"));
+    EXPECT_EQ(tickedRelayBoxes(), 0);
+    EXPECT_EQ(port->writes.size(), 2);
+    EXPECT_TRUE(allDark());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(StatusWindow, AllOffWithoutAddressStillClearsTheBoxes)
+{
+    w->ApplyRelayState(0xFF);
+    ASSERT_EQ(tickedRelayBoxes(), 8);
+    w->Combo1->setEditText(QString());
+    win->Command3->setFocus();
+    win->CLOSEALL_Click();
+    EXPECT_EQ(dialogs.texts(), QStringList{kEmptyAddress});
+    EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Critical);
+    EXPECT_EQ(w->focusWidget(), w->sdevice);
+    EXPECT_TRUE(port->writes.isEmpty());
+    EXPECT_EQ(tickedRelayBoxes(), 0);
+    for (int k = 0; k < 8; ++k)
+        EXPECT_TRUE(lit(k)) << k; // the lamps keep what was last read
+}
+
+TEST_F(StatusWindow, ReadButtonsSendAndWithoutAddressLeaveTheFocus)
+{
+    win->Command3_Click();
+    win->Command4_Click();
+    ASSERT_EQ(port->writes.size(), 2);
+    EXPECT_EQ(port->writes[0].bytes, frames::ReadRelaysFrame(33));
+    EXPECT_EQ(port->writes[1].bytes, frames::ReadInputsFrame(33));
+
+    w->Combo1->setEditText(QString());
+    w->newadd->setFocus();
+    for (QPushButton *b : {win->Command3, win->Command4}) {
+        dialogs.messages.clear();
+        b->click();
+        EXPECT_EQ(dialogs.texts(), QStringList{kEmptyAddress});
+        EXPECT_EQ(w->focusWidget(), w->newadd);
+    }
+    EXPECT_EQ(port->writes.size(), 2);
+
+    w->Combo1->setEditText(QStringLiteral("999"));
+    dialogs.messages.clear();
+    win->Command3_Click();
+    EXPECT_EQ(dialogs.texts(), QStringList{QStringLiteral("485地址范围为0-255！")});
+    w->ClosePort();
+    w->Combo1->setEditText(QStringLiteral("33"));
+    dialogs.messages.clear();
+    win->Command4_Click();
+    EXPECT_EQ(dialogs.texts(), QStringList{QStringLiteral("串口没有打开，请打开串口")});
+    EXPECT_EQ(port->writes.size(), 2);
+}
+
+TEST_F(StatusWindow, InputReportSwitchSendsOnUserClicksOnly)
+{
+    QTest::mouseClick(win->Check1, Qt::LeftButton);
+    ASSERT_EQ(port->writes.size(), 1);
+    EXPECT_EQ(port->writes[0].bytes, hex("2106137000014A35"));
+    QTest::mouseClick(win->Check1, Qt::LeftButton);
+    ASSERT_EQ(port->writes.size(), 2);
+    EXPECT_EQ(port->writes[1].bytes, hex("2106137000008BF5"));
+
+    // Answers and the window's own updates never send.
+    w->ApplyRelayState(0xFF);
+    w->ApplyRelayState(0x00);
+    w->ApplyInputState(0xFF);
+    win->OPENALL_Click();
+    EXPECT_EQ(port->writes.size(), 3);
+
+    // Without an address the box keeps its new state and nothing goes out.
+    w->Combo1->setEditText(QString());
+    dialogs.messages.clear();
+    QTest::mouseClick(win->Check1, Qt::LeftButton);
+    EXPECT_TRUE(win->Check1->isChecked());
+    EXPECT_EQ(dialogs.texts(), QStringList{kEmptyAddress});
+    EXPECT_EQ(w->focusWidget(), w->sdevice);
+    EXPECT_EQ(port->writes.size(), 3);
+}
+
+TEST_F(StatusWindow, AnswersSetLampsAndBoxesInBitOrder)
+{
+    w->ApplyRelayState(0x5A);
+    for (int k = 0; k < 8; ++k) {
+        const bool on = k == 1 || k == 3 || k == 4 || k == 6;
+        EXPECT_EQ(lit(k), on) << k;
+        EXPECT_EQ(dark(k), !on) << k;
+        EXPECT_EQ(win->relayCheck(k)->isChecked(), on) << k;
+    }
+    w->ApplyInputState(0x81);
+    EXPECT_TRUE(lit(10));
+    EXPECT_TRUE(lit(17));
+    for (int k = 1; k < 7; ++k)
+        EXPECT_TRUE(dark(10 + k)) << k;
+    // A new relay answer clears what the previous one set.
+    w->ApplyRelayState(0x00);
+    EXPECT_EQ(tickedRelayBoxes(), 0);
+    EXPECT_TRUE(dark(1));
+    EXPECT_TRUE(lit(10));
+}
+
+TEST_F(StatusWindow, ClosingDiscardsTheStateAndAnAnswerWhileClosedIsShownOnOpening)
+{
+    w->ApplyInputState(0xFF);
+    QTest::mouseClick(win->Check1, Qt::LeftButton);
+    ASSERT_TRUE(win->Check1->isChecked());
+    win->move(123, 77);
+    closeAndWait();
+    EXPECT_EQ(w->currentDeviceState(), nullptr);
+
+    // Reopened: dark and clear, Check1 included, at the old place.
+    win = w->ShowDeviceStatus();
+    EXPECT_TRUE(allDark());
+    EXPECT_FALSE(win->Check1->isChecked());
+    EXPECT_EQ(win->pos(), QPoint(123, 77));
+    closeAndWait();
+
+    // An answer while closed is kept for the next opening.
+    w->ApplyRelayState(0x5A);
+    ASSERT_NE(w->currentDeviceState(), nullptr);
+    EXPECT_EQ(w->statusWindow(), nullptr);
+    win = w->ShowDeviceStatus();
+    EXPECT_TRUE(lit(1) && lit(3) && lit(4) && lit(6));
+    EXPECT_TRUE(dark(0) && dark(2) && dark(5) && dark(7));
+    EXPECT_TRUE(win->Check8->isChecked()); // Y01
+    EXPECT_FALSE(win->Check9->isChecked()); // Y00
+
+    // Opening again while open keeps the state.
+    QTest::mouseClick(win->Check9, Qt::LeftButton);
+    EXPECT_EQ(w->ShowDeviceStatus(), win);
+    EXPECT_TRUE(win->Check9->isChecked());
+    EXPECT_TRUE(lit(1));
+}
+
+TEST_F(StatusWindow, ClosingTheWindowDuringItsOwnMessageBoxDoesNotCrash)
+{
+    w->Combo1->setEditText(QString());
+    QPointer<devicestatus> gone(win);
+    dialogs.onMessage = [&](const ScriptedDialogs::Message &) {
+        if (gone)
+            gone->close();
+    };
+    win->OPENALL_Click();
+    dialogs.onMessage = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 2000));
+    EXPECT_EQ(w->statusWindow(), nullptr);
+    EXPECT_EQ(w->currentDeviceState(), nullptr); // nothing recreated it
+    EXPECT_TRUE(port->writes.isEmpty());
+}
+
+TEST_F(StatusWindow, MainWindowGoingFirstTakesTheStatusWindowWithIt)
+{
+    QPointer<devicestatus> gone(win);
+    w.reset();
+    EXPECT_TRUE(gone.isNull());
+}
