@@ -115,6 +115,6 @@ BoardProcess::State BoardProcess::parseState(const QString &line)
         if (ok)
             ++found;
     }
-    s.valid = found == 9;
+    s.valid = found == 8;
     return s;
 }
