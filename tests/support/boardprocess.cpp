@@ -1,3 +1,5 @@
+#include <QFileInfo>
+#include <QCoreApplication>
 #include "boardprocess.h"
 
 #include <QTest>
@@ -19,7 +21,12 @@ BoardProcess::~BoardProcess()
 
 QString BoardProcess::executable()
 {
-    return qEnvironmentVariable("KESTRUNE_BOARD");
+    const QString fromEnv = qEnvironmentVariable("KESTRUNE_BOARD");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    // Test programs live in build/tests/, the board in build/.
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/../kestrune-board");
+    return QFileInfo::exists(beside) ? QFileInfo(beside).canonicalFilePath() : QString();
 }
 
 bool BoardProcess::start(int timeoutMs)
