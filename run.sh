@@ -19,6 +19,8 @@ fi
 
 board=""
 if [ -z "${KESTRUNE_NO_BOARD:-}" ] && [ -x build/kestrune-board ]; then
+  # A first start on the virtual board begins with its line settings.
+  [ -f "$folder/sysini.txt" ] || printf 'COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n' > "$folder/sysini.txt"
   mkdir -p "$folder/ports"
   link="$folder/ports/COM$port"
   if [ -e "$link" ] && [ ! -L "$link" ]; then
