@@ -19,7 +19,12 @@ BoardProcess::~BoardProcess()
 
 QString BoardProcess::executable()
 {
-    return qEnvironmentVariable("KESTRUNE_BOARD");
+    const QString fromEnv = qEnvironmentVariable("KESTRUNE_BOARD");
+#ifdef KESTRUNE_BOARD_DEFAULT
+    if (fromEnv.isEmpty())
+        return QStringLiteral(KESTRUNE_BOARD_DEFAULT);
+#endif
+    return fromEnv;
 }
 
 bool BoardProcess::start(int timeoutMs)
