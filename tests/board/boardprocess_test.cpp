@@ -62,7 +62,7 @@ protected:
 
 TEST_F(BoardOnPort, AnswersTheToolsFramesOverThePseudoTerminal)
 {
-    startBoard();
+    ASSERT_NO_FATAL_FAILURE(startBoard());
     EXPECT_EQ(ask(frames::SearchFrame(), 6), hex("0034002181F2"));
     EXPECT_EQ(ask(frames::WriteRelaysFrame(33, 0x5A), 8), frames::closeFrame(hex("210F00000008")));
     EXPECT_EQ(ask(frames::ReadRelaysFrame(33), 6), hex("2101015ADA73"));
@@ -103,7 +103,7 @@ TEST_F(BoardOnPort, AnswersTheToolsFramesOverThePseudoTerminal)
 
 TEST_F(BoardOnPort, ReportsInputChangesByItselfWhileReportingIsOn)
 {
-    startBoard({QStringLiteral("--address"), QStringLiteral("7")});
+    ASSERT_NO_FATAL_FAILURE(startBoard({QStringLiteral("--address"), QStringLiteral("7")}));
     ASSERT_EQ(board->command("input 2 on"), "ok");
     QTest::qWait(200);
     EXPECT_TRUE(received.isEmpty());
@@ -116,7 +116,7 @@ TEST_F(BoardOnPort, ReportsInputChangesByItselfWhileReportingIsOn)
 
 TEST_F(BoardOnPort, SilentCorruptNoisyAndLateBoards)
 {
-    startBoard({QStringLiteral("--silent")});
+    ASSERT_NO_FATAL_FAILURE(startBoard({QStringLiteral("--silent")}));
     EXPECT_TRUE(ask(frames::ReadRelaysFrame(33), 1, 400).isEmpty());
     // Silent but still listening: the write was carried out.
     port->output(frames::WriteRelaysFrame(33, 0x0F));
@@ -146,7 +146,7 @@ TEST_F(BoardOnPort, SilentCorruptNoisyAndLateBoards)
 
 TEST_F(BoardOnPort, VanishingClosesTheLineUnderThePort)
 {
-    startBoard();
+    ASSERT_NO_FATAL_FAILURE(startBoard());
     QSignalSpy lost(port.get(), &SerialPort::portLost);
     ASSERT_EQ(board->command("vanish"), "ok");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 3000));

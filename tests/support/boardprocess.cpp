@@ -1,5 +1,3 @@
-#include <QFileInfo>
-#include <QCoreApplication>
 #include "boardprocess.h"
 
 #include <QTest>
@@ -22,11 +20,11 @@ BoardProcess::~BoardProcess()
 QString BoardProcess::executable()
 {
     const QString fromEnv = qEnvironmentVariable("KESTRUNE_BOARD");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
-    // Test programs live in build/tests/, the board in build/.
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/../kestrune-board");
-    return QFileInfo::exists(beside) ? QFileInfo(beside).canonicalFilePath() : QString();
+#ifdef KESTRUNE_BOARD_DEFAULT
+    if (fromEnv.isEmpty())
+        return QStringLiteral(KESTRUNE_BOARD_DEFAULT);
+#endif
+    return fromEnv;
 }
 
 bool BoardProcess::start(int timeoutMs)

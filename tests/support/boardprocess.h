@@ -12,7 +12,7 @@
 // Runs the virtual board (kestrune-board --headless) as a child process for a
 // test: links its line where the test wants it, sends it commands and reads
 // back its state. The executable comes from the environment variable
-// KESTRUNE_BOARD. Every wait lets Qt events run, so a program under test on
+// KESTRUNE_BOARD, or else is the board of this build. Every wait lets Qt events run, so a program under test on
 // the same thread keeps working meanwhile.
 class BoardProcess
 {
