@@ -114,6 +114,8 @@ void relay::buildTerminalSend()
     connect(CmdSend, &QPushButton::clicked, this, &relay::CmdSend_Click);
     connect(CmdClearSend, &QPushButton::clicked, this, &relay::CmdClearSend_Click);
     connect(ChkAutoSend, &QCheckBox::toggled, this, &relay::ChkAutoSend_Click);
+    // Periods are kept to the millisecond (a coarse timer may fire a little early).
+    TmrAutoSend->setTimerType(Qt::PreciseTimer);
     connect(TmrAutoSend, &QTimer::timeout, this, &relay::TmrAutoSend_Timer);
     connect(CmdSelectFile, &QPushButton::clicked, this, &relay::CmdSelectFile_Click);
     connect(CmdSendFile, &QPushButton::clicked, this, &relay::CmdSendFile_Click);
@@ -334,8 +336,7 @@ void relay::CmdSendFile_Click()
     if (data.isEmpty())
         return;
     if (!m_fileSender->start(data)) {
-        if (!m_fileSender->running())
-            ShowMessage(kPortNotOpen, Dialogs::Warning);
+        ShowMessage(kPortNotOpen, Dialogs::Warning);
         return;
     }
     if (m_fileSender->running())
