@@ -1,6 +1,10 @@
 // Terminal file formats and the paced file sender, without widgets.
 #include "qtprint.h"
 #include "fakeserialport.h"
+#include "pty.h"
+
+#include "serial/portresolver.h"
+#include "serial/qtserialport.h"
 
 #include "terminal/filesender.h"
 #include "terminal/sendbox.h"
@@ -155,4 +159,34 @@ TEST_F(FileSenderTest, CancelStopsBetweenPiecesAndAClosedPortFails)
     ASSERT_TRUE(QTest::qWaitFor([&] { return done.size() == 2; }, 2000));
     EXPECT_EQ(done.last().first().value<FileSender::Result>(), FileSender::PortFailed);
     EXPECT_FALSE(sender.running());
+}
+
+TEST(FileSenderOnPty, WaitsForTheLineToDrainAndDeliversEverythingInOrder)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    QTemporaryDir dir;
+    pty.linkAs(dir.path(), 1);
+    QtSerialPort port(std::make_shared<PortResolver>(dir.path(), false));
+    port.setCommPort(1);
+    port.setSThreshold(1);
+    ASSERT_TRUE(port.setSettings(QStringLiteral("9600,N,8,1")));
+    ASSERT_TRUE(port.setPortOpen(true)) << port.errorString().toStdString();
+    FileSender sender(&port);
+    QSignalSpy done(&sender, &FileSender::finished);
+
+    QByteArray data(64 * 1024, 0);
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char((i * 13) & 0x7f); // no bytes the line discipline would act on
+    ASSERT_TRUE(sender.start(data));
+    // Nobody reads the other end: the line fills up and the sender waits
+    // instead of piling the whole file into the port.
+    QTest::qWait(300);
+    EXPECT_TRUE(sender.running());
+    EXPECT_LT(sender.done(), data.size());
+    const QByteArray got = pty.readFor(data.size(), 20000);
+    EXPECT_EQ(got.size(), data.size());
+    EXPECT_TRUE(got == data);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !done.isEmpty(); }, 5000));
+    EXPECT_EQ(done.first().first().value<FileSender::Result>(), FileSender::Completed);
 }

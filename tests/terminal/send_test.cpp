@@ -7,6 +7,8 @@
 #include "terminal/sendbox.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -266,4 +268,24 @@ TEST_F(SendBox, TicksWithThePortClosedSendAndShowNothingAndCheckingThenIsRefused
     EXPECT_FALSE(w->TmrAutoSend->isActive());
     EXPECT_EQ(dialogs.texts(), QStringList{kPortNotOpen});
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Warning);
+}
+
+TEST_F(SendBox, InputMethodCommitsFollowTheRuleCharacterByCharacter)
+{
+    startOpen();
+    auto commit = [&](const QString &text) {
+        QInputMethodEvent e;
+        e.setCommitString(text);
+        QCoreApplication::sendEvent(w->TxtSend, &e);
+    };
+    caret(1, 5);
+    commit(QStringLiteral("灯"));
+    EXPECT_EQ(line(1), "孔雀开屏灯");
+    caret(4, 7);
+    commit(QStringLiteral("灯m孔L"));
+    EXPECT_EQ(line(4), "H02:MLML");
+    caret(2, 6);
+    commit(QStringLiteral("５9"));
+    EXPECT_EQ(line(2), "S:3009");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
