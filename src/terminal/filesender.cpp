@@ -31,11 +31,16 @@ bool FileSender::start(const QByteArray &data)
         return m_port->output(data);
     }
     m_piece = qBound(qint64(16), perSecond / 10, qint64(4096));
+    // The first piece is written here; its failure is the caller's to report.
+    // (A port may report the bytes written before output() returns.)
+    m_queued = m_piece;
     m_running = true;
-    writeNext();
-    if (!m_running)
+    if (!m_port->output(m_data.left(m_piece))) {
+        m_running = false;
         return false;
-    m_next.start();
+    }
+    if (m_running)
+        m_next.start();
     return true;
 }
 

@@ -15,6 +15,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -69,6 +71,21 @@ void relay::buildTerminalSend()
     TxtSend->setLineWrapMode(QPlainTextEdit::NoWrap);
     TxtSend->setPlainText(sendbox::initialPlainText());
     new EventHook(TxtSend, [this](QEvent *e) {
+        // Characters composed by an input method arrive as a commit, not as
+        // key presses; they go through the same rule, character by character.
+        if (e->type() == QEvent::InputMethod) {
+            const QString commit = static_cast<QInputMethodEvent *>(e)->commitString();
+            if (commit.isEmpty())
+                return false;
+            // End the composition, then type the committed characters one by one.
+            QInputMethodEvent cleared;
+            QCoreApplication::sendEvent(TxtSend, &cleared);
+            for (const QChar c : commit) {
+                if (!TxtSend_KeyPress(c.unicode()))
+                    TxtSend->insertPlainText(QString(c));
+            }
+            return true;
+        }
         if (e->type() != QEvent::KeyPress)
             return false;
         auto *ke = static_cast<QKeyEvent *>(e);
@@ -108,12 +125,16 @@ void relay::buildTerminalSend()
                                          QStringLiteral("保存闪灯数据"));
     TxtSavePath = ui::place<QPlainTextEdit>(this, QStringLiteral("TxtSavePath"), 1632, 496, 160, 48);
     setTwoLines(TxtSavePath, QStringLiteral("请选择保存闪灯数"), QStringLiteral("据路径及文件名"));
-    for (QPlainTextEdit *box : {TxtSendPath, TxtSavePath})
+    for (QPlainTextEdit *box : {TxtSendPath, TxtSavePath}) {
         ui::setBackground(box, ui::darkGreen());
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
 
     connect(CmdSend, &QPushButton::clicked, this, &relay::CmdSend_Click);
     connect(CmdClearSend, &QPushButton::clicked, this, &relay::CmdClearSend_Click);
     connect(ChkAutoSend, &QCheckBox::toggled, this, &relay::ChkAutoSend_Click);
+    // Periods are kept to the millisecond (a coarse timer may fire a little early).
+    TmrAutoSend->setTimerType(Qt::PreciseTimer);
     connect(TmrAutoSend, &QTimer::timeout, this, &relay::TmrAutoSend_Timer);
     connect(CmdSelectFile, &QPushButton::clicked, this, &relay::CmdSelectFile_Click);
     connect(CmdSendFile, &QPushButton::clicked, this, &relay::CmdSendFile_Click);
@@ -334,8 +355,7 @@ void relay::CmdSendFile_Click()
     if (data.isEmpty())
         return;
     if (!m_fileSender->start(data)) {
-        if (!m_fileSender->running())
-            ShowMessage(kPortNotOpen, Dialogs::Warning);
+        ShowMessage(kPortNotOpen, Dialogs::Warning);
         return;
     }
     if (m_fileSender->running())

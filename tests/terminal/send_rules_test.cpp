@@ -1,0 +1,108 @@
+// The send box's rules without any widget: typing, hex sending, text mapping, period.
+#include "qtprint.h"
+
+#include "app/gbk.h"
+#include "terminal/sendbox.h"
+
+#include <gtest/gtest.h>
+
+using namespace sendbox;
+
+namespace {
+constexpr char16_t BS = kBackspace;
+constexpr char16_t CR = kEnter;
+
+KeyAction act(int line, int col, char16_t ch)
+{
+    return keyPress(line, col, ch).action;
+}
+} // namespace
+
+TEST(SendBoxRule, LineTwoTakesDigitsOnlyAndBackspaceStopsAtThePrefix)
+{
+    EXPECT_EQ(act(2, 4, u'7'), KeyAction::Accept);
+    EXPECT_EQ(act(2, 3, u'0'), KeyAction::Accept);
+    for (char16_t c : {u'x', u'S', u':', u' ', CR, u'-'})
+        EXPECT_EQ(act(2, 4, c), KeyAction::Refuse) << int(c);
+    // The backquote and a..i (codes 96 to 105) are refused as well.
+    for (char16_t c = 96; c <= 105; ++c)
+        EXPECT_EQ(act(2, 4, c), KeyAction::Refuse) << int(c);
+    // Three characters before the caret: backspace erases the first digit.
+    EXPECT_EQ(act(2, 4, BS), KeyAction::Accept);
+    // Right after "S:", and anywhere before, backspace is refused.
+    EXPECT_EQ(act(2, 3, BS), KeyAction::Refuse);
+    EXPECT_EQ(act(2, 1, BS), KeyAction::Refuse);
+}
+
+TEST(SendBoxRule, ChannelLinesTakeLAndMInEitherCaseAndProtectTheirHead)
+{
+    for (int line : {3, 5, 23, 25}) {
+        const KeyDecision m = keyPress(line, 7, u'm');
+        EXPECT_EQ(m.action, KeyAction::Convert);
+        EXPECT_EQ(m.ch, u'M');
+        const KeyDecision l = keyPress(line, 7, u'l');
+        EXPECT_EQ(l.action, KeyAction::Convert);
+        EXPECT_EQ(l.ch, u'L');
+        EXPECT_EQ(act(line, 7, u'M'), KeyAction::Accept);
+        EXPECT_EQ(act(line, 7, u'L'), KeyAction::Accept);
+        for (char16_t c : {u'x', u'E', u'H', u'1', u':', CR, u' ', char16_t(22)})
+            EXPECT_EQ(act(line, 7, c), KeyAction::Refuse) << line << ' ' << int(c);
+    }
+    // After "H01:" (four characters before the caret) backspace is refused;
+    // one letter further on it erases that letter.
+    EXPECT_EQ(act(3, 5, BS), KeyAction::Refuse);
+    EXPECT_EQ(act(3, 1, BS), KeyAction::Refuse);
+    EXPECT_EQ(act(3, 6, BS), KeyAction::Accept);
+}
+
+TEST(SendBoxRule, LineOneIsFreeUpToFiftyCharactersThenEveryKeyWarns)
+{
+    for (char16_t c : {u'a', u'孔', CR, BS, u' ', u'7'})
+        EXPECT_EQ(act(1, 50, c), KeyAction::Accept) << int(c);
+    for (char16_t c : {u'a', u'孔', CR, BS})
+        EXPECT_EQ(act(1, 51, c), KeyAction::Warn) << int(c);
+    // The limit holds on every line, whatever the other rules say.
+    EXPECT_EQ(act(2, 51, u'7'), KeyAction::Warn);
+    EXPECT_EQ(act(2, 60, u'x'), KeyAction::Warn);
+    EXPECT_EQ(act(4, 51, u'm'), KeyAction::Warn);
+    EXPECT_EQ(act(4, 51, u'x'), KeyAction::Warn);
+    EXPECT_EQ(act(4, 50, u'm'), KeyAction::Convert);
+}
+
+TEST(SendBoxText, InitialPatternIs24LinesEndedByCrLfIn188GbkBytes)
+{
+    const QString t = boxText(initialPlainText());
+    EXPECT_EQ(gbk::encode(t).size(), 188);
+    EXPECT_TRUE(t.startsWith(QStringLiteral("孔雀开屏\r\nS:300\r\nH01:ML\r\nH02:ML\r\n")));
+    EXPECT_TRUE(t.endsWith(QStringLiteral("H21:ML\r\nE\r\n")));
+    EXPECT_EQ(t.count(QStringLiteral("\r\n")), 24);
+    EXPECT_EQ(t.count(QLatin1Char('\n')), 24);
+    EXPECT_TRUE(boxText(QString()).isEmpty());
+    // Whatever line breaks the box holds, they come out as CR LF.
+    EXPECT_EQ(boxText(QStringLiteral("a\nb\r\nc") + QChar(QChar::ParagraphSeparator)),
+              QStringLiteral("a\r\nb\r\nc\r\n"));
+}
+
+TEST(SendBoxHex, LeadingHexRunInPairs)
+{
+    EXPECT_EQ(hexBytes(QStringLiteral("01 02 ff")), QByteArray::fromHex("0102ff"));
+    EXPECT_EQ(hexBytes(QStringLiteral("010")), QByteArray::fromHex("01"));
+    EXPECT_EQ(hexBytes(QStringLiteral("0102\r\n03")), QByteArray::fromHex("0102"));
+    EXPECT_EQ(hexBytes(QStringLiteral("  a b c d e")), QByteArray::fromHex("abcd"));
+    // Only U+0020 is removed: a tab ends the run.
+    EXPECT_EQ(hexBytes(QStringLiteral("01\t02")), QByteArray::fromHex("01"));
+    EXPECT_TRUE(hexBytes(QStringLiteral("0g12")).isEmpty());
+    EXPECT_TRUE(hexBytes(boxText(initialPlainText())).isEmpty());
+    EXPECT_TRUE(hexBytes(QString()).isEmpty());
+}
+
+TEST(SendBoxPeriod, LeadingNumberAsWholeMilliseconds)
+{
+    EXPECT_EQ(periodMilliseconds(QStringLiteral("1000")), 1000);
+    EXPECT_EQ(periodMilliseconds(QStringLiteral("250ms")), 250);
+    EXPECT_EQ(periodMilliseconds(QStringLiteral("abc250")), 0);
+    EXPECT_EQ(periodMilliseconds(QString()), 0);
+    EXPECT_EQ(periodMilliseconds(QStringLiteral("12.5")), 12);
+    EXPECT_EQ(periodMilliseconds(QStringLiteral("-5")), -1);
+    EXPECT_EQ(periodMilliseconds(QStringLiteral("99999999999")), -1);
+}
