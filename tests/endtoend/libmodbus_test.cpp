@@ -1,0 +1,141 @@
+// The whole tool against an independent MODBUS stack: a libmodbus RTU slave
+// at address 33 on ports/COM1. The lamps must show exactly the slave's
+// tables, the relay writes must land in its coil table, and what the slave
+// cannot answer must change nothing in the tool.
+#include "modbusslave.h"
+#include "qtprint.h"
+#include "scripteddialogs.h"
+
+#include "app/relay.h"
+#include "serial/portresolver.h"
+#include "serial/portsettings.h"
+#include "serial/serialport.h"
+#include "status/devicestate.h"
+#include "status/devicestatus.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class ToolOnLibmodbus : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(slave.start()) << slave.error().toStdString();
+        ASSERT_TRUE(slave.linkAs(dir.path(), 1));
+        ASSERT_TRUE(writeFileAtomically(settingsFilePath(dir.path()), "COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n"));
+        relay::Options o;
+        o.settingsFolder = dir.path();
+        o.resolver = std::make_shared<PortResolver>(dir.path(), false);
+        o.dialogs = &dialogs;
+        o.quitApplication = [] {};
+        w = std::make_unique<relay>(o);
+        w->Form_Load();
+        ASSERT_TRUE(w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
+        ASSERT_EQ(w->Combo1->currentText(), "33");
+    }
+    void TearDown() override { w.reset(); }
+
+    uint8_t lampByte(int base) const
+    {
+        const DeviceState *s = w->currentDeviceState();
+        uint8_t v = 0;
+        for (int k = 0; s && k < 8; ++k)
+            if (s->lamp(base + k))
+                v |= uint8_t(1u << k);
+        return v;
+    }
+    uint8_t relayLamps() const { return lampByte(DeviceState::kRelayLampBase); }
+    uint8_t inputLamps() const { return lampByte(DeviceState::kInputLampBase); }
+    // Reads both tables through the status window and waits for the lamps.
+    bool readShows(uint8_t coils, uint8_t inputs)
+    {
+        devicestatus *st = w->statusWindow();
+        if (!st)
+            return false;
+        st->Command3->click();
+        QTest::qWait(150);
+        st->Command4->click();
+        return QTest::qWaitFor([&] { return relayLamps() == coils && inputLamps() == inputs; }, 3000);
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    ModbusSlave slave{33};
+    std::unique_ptr<relay> w;
+};
+
+} // namespace
+
+TEST_F(ToolOnLibmodbus, ReadsLightExactlyTheLampsOfTheSlavesTables)
+{
+    slave.setCoils(0x5A);
+    slave.setDiscreteInputs(0x81);
+    w->Command1->click();
+    ASSERT_NE(w->statusWindow(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return relayLamps() == 0x5A && inputLamps() == 0x81; }, 3000))
+        << int(relayLamps()) << " " << int(inputLamps());
+    // The relay boxes follow the relay answer.
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(w->statusWindow()->relayCheck(k)->isChecked(), bool((0x5A >> k) & 1)) << k;
+
+    slave.setCoils(0x01);
+    slave.setDiscreteInputs(0xFE);
+    EXPECT_TRUE(readShows(0x01, 0xFE));
+}
+
+TEST_F(ToolOnLibmodbus, RelayWritesLandInTheCoilTable)
+{
+    w->Command1->click();
+    devicestatus *st = w->statusWindow();
+    ASSERT_NE(st, nullptr);
+    st->OPENALL->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slave.coils() == 0xFF; }, 3000));
+    st->CLOSEALL->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slave.coils() == 0x00; }, 3000));
+    for (int k : {0, 2, 5, 7})
+        st->relayCheck(k)->click();
+    st->Command2->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slave.coils() == 0xA5; }, 3000));
+    EXPECT_TRUE(readShows(0xA5, 0x00));
+}
+
+TEST_F(ToolOnLibmodbus, WhatTheSlaveCannotAnswerChangesNothing)
+{
+    slave.setCoils(0x3C);
+    slave.setDiscreteInputs(0x42);
+    w->Command1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return relayLamps() == 0x3C && inputLamps() == 0x42; }, 3000));
+
+    // The board's own direct output (function 0x88): silence or an
+    // exception reply from the slave, and nothing moves in the tool.
+    w->outcheck[0][0]->click();
+    w->Command2->click();
+    const int before = slave.requests();
+    QTest::qWait(500);
+    EXPECT_EQ(slave.coils(), 0x3C);
+    EXPECT_EQ(relayLamps(), 0x3C);
+    EXPECT_EQ(inputLamps(), 0x42);
+    EXPECT_EQ(w->Combo1->currentText(), "33");
+
+    // A search is a broadcast: libmodbus keeps silent and the address stays.
+    w->sdevice->click();
+    QTest::qWait(300);
+    EXPECT_EQ(w->Combo1->currentText(), "33");
+
+    // The line is still in step afterwards.
+    slave.setCoils(0xC3);
+    EXPECT_TRUE(readShows(0xC3, 0x42));
+    EXPECT_GE(slave.requests(), before);
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
+}

@@ -1,0 +1,251 @@
+// The whole tool against the virtual board: the main window with its real
+// serial port on ports/COM1, the board process on the other side of the
+// pseudo-terminal, and every check made against the board's own state.
+#include "boardprocess.h"
+#include "qtprint.h"
+#include "scripteddialogs.h"
+
+#include "app/relay.h"
+#include "serial/portresolver.h"
+#include "serial/portsettings.h"
+#include "serial/serialport.h"
+#include "status/devicestate.h"
+#include "status/devicestatus.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class WholeTool : public ::testing::Test
+{
+protected:
+    void startAll(const QStringList &boardArgs = {})
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(writeFileAtomically(settingsFilePath(dir.path()), "COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n"));
+        board = std::make_unique<BoardProcess>(dir.filePath(QStringLiteral("ports/COM1")), boardArgs);
+        ASSERT_TRUE(board->start()) << board->error().toStdString();
+        relay::Options o;
+        o.settingsFolder = dir.path();
+        o.resolver = std::make_shared<PortResolver>(dir.path(), false);
+        o.dialogs = &dialogs;
+        o.quitApplication = [] {};
+        w = std::make_unique<relay>(o);
+        w->Form_Load();
+        ASSERT_TRUE(w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
+        ASSERT_TRUE(dialogs.messages.isEmpty());
+    }
+    void TearDown() override
+    {
+        w.reset();
+        board.reset();
+    }
+
+    // What the status window shows, as the two bytes of lamps (relays, inputs).
+    // Both the kept state and the pictures in the open window must agree.
+    bool lampsShow(uint8_t relays, uint8_t inputs) const
+    {
+        const DeviceState *s = w->currentDeviceState();
+        devicestatus *win = w->statusWindow();
+        if (!s || !win)
+            return false;
+        for (int k = 0; k < 8; ++k) {
+            const bool r = (relays >> k) & 1, i = (inputs >> k) & 1;
+            if (s->lamp(DeviceState::kRelayLampBase + k) != r || s->lamp(DeviceState::kInputLampBase + k) != i)
+                return false;
+            if (win->litLamp(DeviceState::kRelayLampBase + k)->isVisible() != r
+                || win->litLamp(DeviceState::kInputLampBase + k)->isVisible() != i)
+                return false;
+        }
+        return true;
+    }
+    bool lampsEqualTheBoard()
+    {
+        const BoardProcess::State s = board->state();
+        return s.valid && lampsShow(s.relays, s.inputs);
+    }
+    template <typename F>
+    bool eventually(F done, int ms = 4000)
+    {
+        return QTest::qWaitFor(done, ms);
+    }
+    bool commandButtonsEnabled() const
+    {
+        return w->writefirst->isEnabled() && w->CmdReset->isEnabled() && w->writeadd->isEnabled()
+               && w->sdevice->isEnabled() && w->Command2->isEnabled();
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<BoardProcess> board;
+    std::unique_ptr<relay> w;
+};
+
+} // namespace
+
+TEST_F(WholeTool, TheTypicalRunAgainstTheVirtualBoard)
+{
+    ASSERT_NO_FATAL_FAILURE(startAll({QStringLiteral("--address"), QStringLiteral("7")}));
+
+    // Search: the board's address lands in the address box.
+    ASSERT_EQ(w->Combo1->currentText(), "33");
+    w->sdevice->click();
+    EXPECT_TRUE(eventually([&] { return w->Combo1->currentText() == QLatin1String("7"); }));
+
+    // Write the program: step 1 X00 AND X01 -> Y01, step 3 X03 OR X04 -> Y05 and Y06.
+    w->incheck[0][0]->click();
+    w->incheck[0][1]->click();
+    w->outcheck[0][1]->click();
+    w->incheck[2][8 + 3]->click();
+    w->incheck[2][8 + 4]->click();
+    w->outcheck[2][5]->click();
+    w->outcheck[2][6]->click();
+    w->writefirst->click(); // returns when all eight steps are out
+    EXPECT_TRUE(commandButtonsEnabled());
+    ASSERT_TRUE(eventually([&] { return board->state().frames >= 9; }));
+    const BoardProcess::State programmed = board->state();
+    for (int s = 1; s <= 8; ++s) {
+        SCOPED_TRACE(s);
+        const LogicStep grid = w->ReadLogicStep(s);
+        EXPECT_EQ(programmed.steps[s - 1].andMask, grid.andMask);
+        EXPECT_EQ(programmed.steps[s - 1].orMask, grid.orMask);
+        EXPECT_EQ(programmed.steps[s - 1].outMask, grid.outMask);
+    }
+    EXPECT_EQ(programmed.steps[0].andMask, 0x03);
+    EXPECT_EQ(programmed.steps[2].orMask, 0x18);
+    EXPECT_EQ(programmed.steps[2].outMask, 0x60);
+
+    // Device status: both reads go out and the lamps show the board, with
+    // the program driving Y05 and Y06 from X04.
+    ASSERT_EQ(board->command(QStringLiteral("inputs 0x11")), "ok");
+    w->Command1->click();
+    ASSERT_NE(w->statusWindow(), nullptr);
+    EXPECT_TRUE(eventually([&] { return lampsEqualTheBoard(); }));
+    EXPECT_TRUE(lampsShow(0x60, 0x11));
+    devicestatus *st = w->statusWindow();
+
+    // All on, all off: the board's written relays follow, a read shows it.
+    st->OPENALL->click();
+    EXPECT_TRUE(eventually([&] { return board->state().written == 0xFF; }));
+    st->Command3->click();
+    EXPECT_TRUE(eventually([&] { return lampsShow(0xFF, 0x11); }));
+    st->CLOSEALL->click();
+    EXPECT_TRUE(eventually([&] { return board->state().written == 0x00; }));
+    st->Command3->click();
+    EXPECT_TRUE(eventually([&] { return lampsShow(0x60, 0x11); }));
+
+    // Bit operation: exactly the ticked boxes are written.
+    for (int k = 0; k < 8; ++k)
+        if (st->relayCheck(k)->isChecked() != bool((0x05 >> k) & 1))
+            st->relayCheck(k)->click();
+    st->Command2->click();
+    EXPECT_TRUE(eventually([&] { return board->state().written == 0x05; }));
+    st->Command3->click();
+    EXPECT_TRUE(eventually([&] { return lampsShow(0x65, 0x11); }));
+
+    // Input reporting: flipping an input on the board lights its lamp by itself.
+    st->Check1->click();
+    EXPECT_TRUE(eventually([&] { return board->state().report; }));
+    ASSERT_EQ(board->command(QStringLiteral("input 6 on")), "ok");
+    EXPECT_TRUE(eventually([&] { return lampsShow(0x65, 0x51); }));
+    ASSERT_EQ(board->command(QStringLiteral("input 4 off")), "ok");
+    EXPECT_TRUE(eventually([&] { return w->currentDeviceState() && !w->currentDeviceState()->lamp(14); }));
+    st->Check1->click();
+    EXPECT_TRUE(eventually([&] { return !board->state().report; }));
+
+    // Change the address: the board takes it and answers there.
+    w->newadd->setText(QStringLiteral("12"));
+    w->writeadd->click();
+    EXPECT_EQ(w->Combo1->currentText(), "12");
+    EXPECT_TRUE(eventually([&] { return board->state().address == 12; }));
+    ASSERT_EQ(board->command(QStringLiteral("relays 0x81")), "ok");
+    st->Command3->click();
+    st->Command4->click();
+    EXPECT_TRUE(eventually([&] { return lampsEqualTheBoard() && w->currentDeviceState()->lamp(0); }));
+
+    // Reset: the relays go off, address and program stay.
+    w->CmdReset->click();
+    EXPECT_TRUE(eventually([&] { return board->state().written == 0x00; }));
+    const BoardProcess::State after = board->state();
+    EXPECT_EQ(after.address, 12);
+    EXPECT_EQ(after.steps[2].outMask, 0x60);
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(WholeTool, ASilentBoardChangesNothingAndNothingHangs)
+{
+    ASSERT_NO_FATAL_FAILURE(startAll({QStringLiteral("--address"), QStringLiteral("7"), QStringLiteral("--silent")}));
+    ASSERT_EQ(board->command(QStringLiteral("relays 0xFF")), "ok");
+    QElapsedTimer t;
+    t.start();
+    w->sdevice->click();
+    w->Command1->click();
+    EXPECT_LT(t.elapsed(), 3000);
+    QTest::qWait(400);
+    EXPECT_EQ(w->Combo1->currentText(), "33");
+    EXPECT_TRUE(lampsShow(0x00, 0x00));
+    EXPECT_TRUE(commandButtonsEnabled());
+    EXPECT_TRUE(w->MSComm->portOpen());
+}
+
+TEST_F(WholeTool, CorruptAnswersAreNeverAppliedAndNoiseLetsLaterAnswersThrough)
+{
+    ASSERT_NO_FATAL_FAILURE(startAll({QStringLiteral("--address"), QStringLiteral("33")}));
+    ASSERT_EQ(board->command(QStringLiteral("relays 0x3C")), "ok");
+    ASSERT_EQ(board->command(QStringLiteral("inputs 0x81")), "ok");
+    ASSERT_EQ(board->command(QStringLiteral("address 9")), "ok");
+
+    // Corrupted CRCs: neither the search answer nor the state answers land.
+    ASSERT_EQ(board->command(QStringLiteral("corrupt on")), "ok");
+    w->sdevice->click();
+    w->Command1->click();
+    QTest::qWait(600);
+    EXPECT_EQ(w->Combo1->currentText(), "33");
+    w->Combo1->setEditText(QStringLiteral("9"));
+    devicestatus *st = w->statusWindow();
+    ASSERT_NE(st, nullptr);
+    st->Command3->click();
+    st->Command4->click();
+    QTest::qWait(600);
+    EXPECT_TRUE(lampsShow(0x00, 0x00));
+
+    // Noise between the frames: the answers still come through.
+    ASSERT_EQ(board->command(QStringLiteral("corrupt off")), "ok");
+    ASSERT_EQ(board->command(QStringLiteral("noise on")), "ok");
+    w->CmdClearReceive->click();
+    for (int i = 0; i < 3 && !lampsShow(0x3C, 0x81); ++i) {
+        st->Command3->click();
+        QTest::qWait(300);
+        st->Command4->click();
+        (void)eventually([&] { return lampsShow(0x3C, 0x81); }, 1500);
+    }
+    EXPECT_TRUE(lampsShow(0x3C, 0x81));
+}
+
+TEST_F(WholeTool, TheBoardVanishingMidDownloadLeavesTheButtonsFreeAndThePortClosed)
+{
+    ASSERT_NO_FATAL_FAILURE(startAll());
+    bool vanished = false;
+    QTimer::singleShot(700, [&] { vanished = board->command(QStringLiteral("vanish")) == QLatin1String("ok"); });
+    w->writefirst->click();
+    EXPECT_TRUE(vanished);
+    EXPECT_TRUE(eventually([&] { return !w->MSComm->portOpen(); }));
+    EXPECT_TRUE(commandButtonsEnabled());
+    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+    const BoardProcess::State s = board->state();
+    EXPECT_FALSE(s.lineOpen);
+    EXPECT_GE(s.frames, 1);
+    EXPECT_LT(s.frames, 8);
+}
