@@ -3,7 +3,7 @@
 #include "protocol/frames.h"
 #include "qtprint.h"
 #include "serial/portresolver.h"
-#include "serial/qtserialport.h"
+#include "realport.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -31,31 +31,13 @@ protected:
         board = std::make_unique<BoardProcess>(link, args);
         ASSERT_TRUE(board->start()) << board->error().toStdString();
         ASSERT_TRUE(QFileInfo(link).isSymLink());
-        port = std::make_unique<QtSerialPort>(std::make_shared<PortResolver>(dir.path(), false));
-        port->setCommPort(1);
-        port->setRThreshold(1);
-        ASSERT_TRUE(port->setPortOpen(true)) << port->errorString().toStdString();
-        QObject::connect(port.get(), &SerialPort::OnComm, [this] {
-            if (port->commEvent() == SerialPort::comEvReceive)
-                received += port->input();
-        });
-    }
-
-    // Sends a request and collects what comes back until count bytes arrived
-    // or the time is up.
-    QByteArray ask(const QByteArray &request, int count, int timeoutMs = 3000)
-    {
-        received.clear();
-        EXPECT_TRUE(port->output(request));
-        (void)QTest::qWaitFor([&] { return received.size() >= count; }, timeoutMs);
-        return received;
+        ASSERT_TRUE(line.open(dir.path())) << line.error().toStdString();
     }
 
     QTemporaryDir dir;
     QString link;
     std::unique_ptr<BoardProcess> board;
-    std::unique_ptr<QtSerialPort> port;
-    QByteArray received;
+    ReceivingPort line;
 };
 
 } // namespace
@@ -63,24 +45,24 @@ protected:
 TEST_F(BoardOnPort, AnswersTheToolsFramesOverThePseudoTerminal)
 {
     ASSERT_NO_FATAL_FAILURE(startBoard());
-    EXPECT_EQ(ask(frames::SearchFrame(), 6), hex("0034002181F2"));
-    EXPECT_EQ(ask(frames::WriteRelaysFrame(33, 0x5A), 8), frames::closeFrame(hex("210F00000008")));
-    EXPECT_EQ(ask(frames::ReadRelaysFrame(33), 6), hex("2101015ADA73"));
+    EXPECT_EQ(line.ask(frames::SearchFrame(), 6), hex("0034002181F2"));
+    EXPECT_EQ(line.ask(frames::WriteRelaysFrame(33, 0x5A), 8), frames::closeFrame(hex("210F00000008")));
+    EXPECT_EQ(line.ask(frames::ReadRelaysFrame(33), 6), hex("2101015ADA73"));
     ASSERT_EQ(board->command("inputs 0x81"), "ok");
-    EXPECT_EQ(ask(frames::ReadInputsFrame(33), 6), hex("210201816A28"));
+    EXPECT_EQ(line.ask(frames::ReadInputsFrame(33), 6), hex("210201816A28"));
 
     // The greeting and a download of two steps, as the tool sends them.
-    port->output(frames::PortGreetingFrame());
-    EXPECT_EQ(ask(frames::StepFrame(33, LogicStep{1, 0x01, 0x00, 0x01}), 8), frames::closeFrame(hex("211000770003")));
-    EXPECT_EQ(ask(frames::StepFrame(33, LogicStep{2, 0x03, 0x80, 0x0C}), 8), frames::closeFrame(hex("211000770003")));
+    line.port->output(frames::PortGreetingFrame());
+    EXPECT_EQ(line.ask(frames::StepFrame(33, LogicStep{1, 0x01, 0x00, 0x01}), 8), frames::closeFrame(hex("211000770003")));
+    EXPECT_EQ(line.ask(frames::StepFrame(33, LogicStep{2, 0x03, 0x80, 0x0C}), 8), frames::closeFrame(hex("211000770003")));
 
     // A wrong CRC and another address get nothing and change nothing.
     QByteArray bad = frames::WriteRelaysFrame(33, 0xFF);
     bad[9] = char(bad[9] ^ 0x01);
-    port->output(bad);
-    port->output(frames::WriteRelaysFrame(34, 0xFF));
+    line.port->output(bad);
+    line.port->output(frames::WriteRelaysFrame(34, 0xFF));
     // Step 1 (X00 -> Y00) drives Y00 now that X00 is on.
-    EXPECT_EQ(ask(frames::ReadRelaysFrame(33), 6), board::BoardModel::stateAnswer(33, 0x01, 0x5B));
+    EXPECT_EQ(line.ask(frames::ReadRelaysFrame(33), 6), board::BoardModel::stateAnswer(33, 0x01, 0x5B));
 
     const BoardProcess::State s = board->state();
     ASSERT_TRUE(s.valid);
@@ -94,8 +76,8 @@ TEST_F(BoardOnPort, AnswersTheToolsFramesOverThePseudoTerminal)
     EXPECT_TRUE(s.lineOpen);
 
     // New address by broadcast: no answer, then the board answers there.
-    EXPECT_TRUE(ask(frames::SetAddressFrame(5), 1, 300).isEmpty());
-    EXPECT_EQ(ask(frames::ReadRelaysFrame(5), 6).left(3), hex("050101"));
+    EXPECT_TRUE(line.ask(frames::SetAddressFrame(5), 1, 300).isEmpty());
+    EXPECT_EQ(line.ask(frames::ReadRelaysFrame(5), 6).left(3), hex("050101"));
 
     ASSERT_TRUE(board->quit());
     EXPECT_FALSE(QFileInfo(link).isSymLink()); // the link goes with the board
@@ -106,33 +88,33 @@ TEST_F(BoardOnPort, ReportsInputChangesByItselfWhileReportingIsOn)
     ASSERT_NO_FATAL_FAILURE(startBoard({QStringLiteral("--address"), QStringLiteral("7")}));
     ASSERT_EQ(board->command("input 2 on"), "ok");
     QTest::qWait(200);
-    EXPECT_TRUE(received.isEmpty());
-    EXPECT_EQ(ask(frames::InputReportFrame(7, true), 8), frames::InputReportFrame(7, true));
-    received.clear();
+    EXPECT_TRUE(line.received.isEmpty());
+    EXPECT_EQ(line.ask(frames::InputReportFrame(7, true), 8), frames::InputReportFrame(7, true));
+    line.received.clear();
     ASSERT_EQ(board->command("input 0 on"), "ok");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() >= 6; }, 3000));
-    EXPECT_EQ(received, board::BoardModel::stateAnswer(7, 0x02, 0x05));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return line.received.size() >= 6; }, 3000));
+    EXPECT_EQ(line.received, board::BoardModel::stateAnswer(7, 0x02, 0x05));
 }
 
 TEST_F(BoardOnPort, SilentCorruptNoisyAndLateBoards)
 {
     ASSERT_NO_FATAL_FAILURE(startBoard({QStringLiteral("--silent")}));
-    EXPECT_TRUE(ask(frames::ReadRelaysFrame(33), 1, 400).isEmpty());
+    EXPECT_TRUE(line.ask(frames::ReadRelaysFrame(33), 1, 400).isEmpty());
     // Silent but still listening: the write was carried out.
-    port->output(frames::WriteRelaysFrame(33, 0x0F));
+    line.port->output(frames::WriteRelaysFrame(33, 0x0F));
     (void)QTest::qWaitFor([&] { return board->state().written == 0x0F; }, 3000);
     EXPECT_EQ(board->state().written, 0x0F);
 
     ASSERT_EQ(board->command("silent off"), "ok");
     ASSERT_EQ(board->command("corrupt on"), "ok");
-    const QByteArray c = ask(frames::ReadRelaysFrame(33), 6);
+    const QByteArray c = line.ask(frames::ReadRelaysFrame(33), 6);
     ASSERT_EQ(c.size(), 6);
     EXPECT_EQ(c.left(4), hex("2101010F"));
     EXPECT_FALSE(frames::hasValidCrc(c));
 
     ASSERT_EQ(board->command("corrupt off"), "ok");
     ASSERT_EQ(board->command("noise on"), "ok");
-    const QByteArray n = ask(frames::ReadRelaysFrame(33), 9);
+    const QByteArray n = line.ask(frames::ReadRelaysFrame(33), 9);
     EXPECT_EQ(n.size(), 9);
     EXPECT_TRUE(n.endsWith(board::BoardModel::stateAnswer(33, 0x01, 0x0F)));
 
@@ -140,17 +122,17 @@ TEST_F(BoardOnPort, SilentCorruptNoisyAndLateBoards)
     ASSERT_EQ(board->command("delay 300"), "ok");
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(ask(frames::ReadRelaysFrame(33), 6), board::BoardModel::stateAnswer(33, 0x01, 0x0F));
+    EXPECT_EQ(line.ask(frames::ReadRelaysFrame(33), 6), board::BoardModel::stateAnswer(33, 0x01, 0x0F));
     EXPECT_GE(t.elapsed(), 300);
 }
 
 TEST_F(BoardOnPort, VanishingClosesTheLineUnderThePort)
 {
     ASSERT_NO_FATAL_FAILURE(startBoard());
-    QSignalSpy lost(port.get(), &SerialPort::portLost);
+    QSignalSpy lost(line.port.get(), &SerialPort::portLost);
     ASSERT_EQ(board->command("vanish"), "ok");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 3000));
-    EXPECT_FALSE(port->portOpen());
+    EXPECT_FALSE(line.port->portOpen());
     EXPECT_FALSE(QFileInfo(link).isSymLink());
     const BoardProcess::State s = board->state();
     EXPECT_TRUE(s.valid);

@@ -4,6 +4,7 @@
 // cannot answer must change nothing in the tool.
 #include "modbusslave.h"
 #include "qtprint.h"
+#include "realport.h"
 #include "scripteddialogs.h"
 
 #include "app/relay.h"
@@ -33,15 +34,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(slave.start()) << slave.error().toStdString();
         ASSERT_TRUE(slave.linkAs(dir.path(), 1));
-        ASSERT_TRUE(writeFileAtomically(settingsFilePath(dir.path()), "COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n"));
-        relay::Options o;
-        o.settingsFolder = dir.path();
-        o.resolver = std::make_shared<PortResolver>(dir.path(), false);
-        o.dialogs = &dialogs;
-        o.quitApplication = [] {};
-        w = std::make_unique<relay>(o);
-        w->Form_Load();
-        ASSERT_TRUE(w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
+        w = startToolOnCom1(dir.path(), &dialogs);
+        ASSERT_TRUE(w && w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
         ASSERT_EQ(w->Combo1->currentText(), "33");
     }
     void TearDown() override { w.reset(); }

@@ -3,6 +3,7 @@
 // pseudo-terminal, and every check made against the board's own state.
 #include "boardprocess.h"
 #include "qtprint.h"
+#include "realport.h"
 #include "scripteddialogs.h"
 
 #include "app/relay.h"
@@ -34,17 +35,10 @@ protected:
     void startAll(const QStringList &boardArgs = {})
     {
         ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(writeFileAtomically(settingsFilePath(dir.path()), "COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n"));
         board = std::make_unique<BoardProcess>(dir.filePath(QStringLiteral("ports/COM1")), boardArgs);
         ASSERT_TRUE(board->start()) << board->error().toStdString();
-        relay::Options o;
-        o.settingsFolder = dir.path();
-        o.resolver = std::make_shared<PortResolver>(dir.path(), false);
-        o.dialogs = &dialogs;
-        o.quitApplication = [] {};
-        w = std::make_unique<relay>(o);
-        w->Form_Load();
-        ASSERT_TRUE(w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
+        w = startToolOnCom1(dir.path(), &dialogs);
+        ASSERT_TRUE(w && w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
         ASSERT_TRUE(dialogs.messages.isEmpty());
     }
     void TearDown() override

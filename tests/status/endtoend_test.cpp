@@ -2,6 +2,7 @@
 // real serial port: a scripted peer in the test plays the board.
 #include "pty.h"
 #include "qtprint.h"
+#include "realport.h"
 #include "scripteddialogs.h"
 
 #include "app/relay.h"
@@ -102,15 +103,8 @@ protected:
         ASSERT_TRUE(pty.ok());
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(pty.linkAs(dir.path(), 1));
-        ASSERT_TRUE(writeFileAtomically(settingsFilePath(dir.path()), "COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n"));
-        relay::Options o;
-        o.settingsFolder = dir.path();
-        o.resolver = std::make_shared<PortResolver>(dir.path(), false);
-        o.dialogs = &dialogs;
-        o.quitApplication = [] {};
-        w = std::make_unique<relay>(o); // a real QtSerialPort on the pseudo-terminal
-        w->Form_Load();
-        ASSERT_TRUE(w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
+        w = startToolOnCom1(dir.path(), &dialogs); // a real QtSerialPort on the pseudo-terminal
+        ASSERT_TRUE(w && w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
         ASSERT_TRUE(dialogs.messages.isEmpty());
         board = std::make_unique<ScriptedBoard>(pty);
     }
