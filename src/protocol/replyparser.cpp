@@ -1,19 +1,10 @@
 #include "protocol/replyparser.h"
 
 #include "protocol/crc.h"
+#include "protocol/hexdigit.h"
 
 namespace {
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
+int hexValue(QChar c) { return hexDigitValue(c.unicode()); }
 } // namespace
 
 bool ReplyParser::readAnswer(QStringView text, qsizetype pos, uint8_t bytes[6])

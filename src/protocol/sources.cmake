@@ -1,6 +1,6 @@
 set(_d ${CMAKE_CURRENT_LIST_DIR})
 target_sources(kestrune_core PRIVATE
-  ${_d}/crc.cpp ${_d}/crc.h
+  ${_d}/crc.cpp ${_d}/crc.h ${_d}/hexdigit.h
   ${_d}/frames.cpp ${_d}/frames.h
   ${_d}/replyparser.cpp ${_d}/replyparser.h
 )

@@ -1,5 +1,6 @@
 #include "terminal/sendbox.h"
 
+#include "protocol/hexdigit.h"
 #include "serial/portsettings.h"
 
 #include <QStringList>
@@ -72,10 +73,7 @@ static bool isHexDigit(QChar c)
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
 }
 
-static int hexValue(QChar c)
-{
-    return c <= QLatin1Char('9') ? c.unicode() - '0' : c.unicode() - 'A' + 10;
-}
+static int hexValue(QChar c) { return hexDigitValue(c.unicode()); }
 
 QByteArray hexBytes(const QString &text)
 {

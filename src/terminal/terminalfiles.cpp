@@ -1,6 +1,7 @@
 #include "terminal/terminalfiles.h"
 
 #include "app/gbk.h"
+#include "protocol/hexdigit.h"
 #include "serial/portsettings.h"
 #include "serial/serialport.h"
 
@@ -37,16 +38,7 @@ bool appendSaveBlock(const QString &path, const QString &boxText, QString *error
     return writeFileAtomically(path, content, error);
 }
 
-static int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
+static int hexValue(char c) { return hexDigitValue(char16_t(static_cast<unsigned char>(c))); }
 
 HexText parseHexText(const QByteArray &file)
 {

@@ -60,8 +60,9 @@ TEST_F(Download, EmptyGridGivesEightFramesAtLeast250msApart)
         expected.insert(8, '\0');
         ASSERT_EQ(expected.size(), 12);
         EXPECT_EQ(port->writes[s - 1].bytes, frames::closeFrame(expected));
-        if (s > 1)
+        if (s > 1) {
             EXPECT_GE(port->writes[s - 1].ms - port->writes[s - 2].ms, 250);
+        }
     }
     EXPECT_EQ(port->writes[7].bytes, hex("211000770003050800000000DDD8"));
     EXPECT_TRUE(dialogs.messages.isEmpty());

@@ -97,8 +97,9 @@ TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
             EXPECT_EQ(out(i + 1, k)->parentWidget()->objectName(), ui::arrayName("Frame0", kGroupFrames[i][2]));
             // Two columns of four, ascending downwards.
             EXPECT_EQ(in(i + 1, k)->x() < 100, k < 4);
-            if (k % 4)
+            if (k % 4) {
                 EXPECT_GT(out(i + 1, k)->y(), out(i + 1, k - 1)->y());
+            }
             // Coloured at start-up.
             EXPECT_EQ(in(i + 1, k)->palette().color(QPalette::Window), QColor(0, 128, 0));
             EXPECT_EQ(out(i + 1, k)->palette().color(QPalette::Window), QColor(0, 128, 0));

@@ -26,6 +26,14 @@ void RelayFixture::start(bool formLoad)
         w->Form_Load();
 }
 
+void RelayFixture::startOpen()
+{
+    writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
+    start();
+    ASSERT_TRUE(port->portOpen());
+    dialogs.messages.clear();
+}
+
 void RelayFixture::TearDown()
 {
     w.reset();

@@ -19,6 +19,8 @@ protected:
     void writeSettings(const QByteArray &bytes);
     // Builds the window; runs start-up unless told not to.
     void start(bool formLoad = true);
+    // Start-up on COM1 9600 N 8 1 with the port open and no message kept.
+    void startOpen();
     void TearDown() override;
 
     QTemporaryDir dir;

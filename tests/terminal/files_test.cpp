@@ -32,13 +32,6 @@ void writeAll(const QString &path, const QByteArray &bytes)
 class TerminalFiles : public RelayFixture
 {
 protected:
-    void startOpen()
-    {
-        writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
-        start();
-        ASSERT_TRUE(port->portOpen());
-        dialogs.messages.clear();
-    }
     QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
 };
 

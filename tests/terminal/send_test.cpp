@@ -25,13 +25,6 @@ const QString kTooLong = QStringLiteral("长度足够，不能再输入！");
 class SendBox : public RelayFixture
 {
 protected:
-    void startOpen()
-    {
-        writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
-        start();
-        ASSERT_TRUE(port->portOpen());
-        dialogs.messages.clear();
-    }
     // Puts the caret on the given 1-based line after `col - 1` characters.
     void caret(int line, int col)
     {
