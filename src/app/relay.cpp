@@ -91,6 +91,7 @@ relay::relay(Options options, QWidget *parent)
     Timer2->setInterval(20);
     connect(Timer2, &QTimer::timeout, this, &relay::Timer2_Timer);
     Timer2->start();
+    m_lastParserTick.start();
 
     TmrNowTime = new QTimer(this);
     TmrNowTime->setObjectName(QStringLiteral("TmrNowTime"));

@@ -6,6 +6,7 @@
 #include "logic/logicstep.h"
 #include "serial/portsettings.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -298,18 +299,36 @@ public:
     // Received data: hexadecimal text into the box and tempstatus, or GBK text into the box.
     void ReceiveHex();
     void ReceiveText();
-    // The receive box's text (a copy; for callers and tests).
-    QString receiveBoxText() const;
+    // The receive box's text (a copy; for callers and tests), with every
+    // received piece in it.
+    QString receiveBoxText();
+    // Puts the received text still waiting into the receive box now.
+    void flushReceiveBox();
 public slots:
     void CmdStopdisp_Click();
     void CmdClearReceive_Click();
 private:
     void buildTerminalReceive();
     // Appends at the end of the receive box; the caret stays unless moveCaret.
+    // The text is collected and put into the box every few milliseconds:
+    // each insertion lays out the box's whole paragraph again, and the
+    // hexadecimal display is one long line, so it goes in a limited piece
+    // per update while a stream faster than the box is coming in.
     void appendReceiveBox(const QString &text, bool moveCaret);
     void setReceiveBox(const QString &text);
     // The first characters of the receive box (what the reply parser looks at).
-    QString receiveBoxHead(int count) const;
+    QString receiveBoxHead(int count);
+    // One timed update of the box; all of it goes in with flushReceiveBox().
+    void updateReceiveBox();
+    // Puts up to limit waiting characters into the box.
+    void insertReceived(int limit);
+    QString m_pendingReceive;
+    bool m_pendingMoveCaret = false;
+    QTimer *m_receiveFlush = nullptr;
+    QElapsedTimer m_pendingSince;
+    // Under a stream that keeps the event loop busy, Qt runs timers late;
+    // the receive path then does the overdue parser tick and box update itself.
+    QElapsedTimer m_lastParserTick;
     void autoClearReceiveBox();
     // Keeps a double-byte character split across receive events whole.
     gbk::StreamDecoder m_rxDecoder;

@@ -17,6 +17,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextOption>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
 const QString kStopDisplay = QStringLiteral("停止显示");
@@ -30,6 +34,14 @@ void relay::buildTerminalReceive()
     TxtReceive->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The box is a working buffer rewritten many times a second: no undo history.
     TxtReceive->setUndoRedoEnabled(false);
+    // Lines break at the box's edge, as on a terminal. Breaking at word
+    // boundaries would lay out a long run without spaces (all of the
+    // hexadecimal display is one) in time that grows with its square.
+    TxtReceive->setWordWrapMode(QTextOption::WrapAnywhere);
+    m_receiveFlush = new QTimer(this);
+    m_receiveFlush->setSingleShot(true);
+    m_receiveFlush->setInterval(15);
+    connect(m_receiveFlush, &QTimer::timeout, this, &relay::updateReceiveBox);
 
     ChkHexReceive = ui::place<QCheckBox>(this, QStringLiteral("ChkHexReceive"), 1340, 240, 17, 17);
     ChkHexReceive->setChecked(true);
@@ -51,12 +63,13 @@ bool relay::HexReceiveOn() const
     return !ChkHexReceive || ChkHexReceive->isChecked();
 }
 
-QString relay::receiveBoxText() const
+QString relay::receiveBoxText()
 {
+    flushReceiveBox();
     return TxtReceive->toPlainText();
 }
 
-QString relay::receiveBoxHead(int count) const
+QString relay::receiveBoxHead(int count)
 {
     // Read character by character: the hexadecimal text is one long line,
     // and copying the first block would copy all of it.
@@ -66,11 +79,15 @@ QString relay::receiveBoxHead(int count) const
     head.reserve(qMax(n, 0));
     for (int i = 0; i < n; ++i)
         head += doc->characterAt(i);
+    // Text still waiting to go in follows the box's own.
+    if (head.size() < count)
+        head += m_pendingReceive.left(count - head.size());
     return head;
 }
 
 void relay::setReceiveBox(const QString &text)
 {
+    m_pendingReceive.clear();
     TxtReceive->setPlainText(text);
 }
 
@@ -78,6 +95,48 @@ void relay::appendReceiveBox(const QString &text, bool moveCaret)
 {
     if (text.isEmpty())
         return;
+    if (m_pendingReceive.isEmpty())
+        m_pendingSince.start();
+    m_pendingReceive += text;
+    m_pendingMoveCaret = m_pendingMoveCaret || moveCaret;
+    // Whatever lies beyond the box's limit would be dropped on insertion anyway.
+    if (m_pendingReceive.size() > receive::kBoxLimit)
+        m_pendingReceive.remove(0, m_pendingReceive.size() - receive::kBoxKeep);
+    // Put in after the update time, or once a fast text stream has collected
+    // enough that one update would take long.
+    if (moveCaret && m_pendingReceive.size() >= receive::kTextUpdateLimit)
+        flushReceiveBox();
+    else if (m_pendingSince.elapsed() >= m_receiveFlush->interval())
+        updateReceiveBox();
+    else if (!m_receiveFlush->isActive())
+        m_receiveFlush->start();
+}
+
+void relay::flushReceiveBox()
+{
+    insertReceived(int(m_pendingReceive.size()));
+}
+
+void relay::updateReceiveBox()
+{
+    // Hexadecimal text (the caret stays) goes in a limited piece at a time.
+    insertReceived(m_pendingMoveCaret ? int(m_pendingReceive.size()) : receive::kHexUpdateLimit);
+}
+
+void relay::insertReceived(int limit)
+{
+    m_receiveFlush->stop();
+    if (m_pendingReceive.isEmpty())
+        return;
+    const QString text = m_pendingReceive.left(limit);
+    m_pendingReceive.remove(0, text.size());
+    const bool moveCaret = m_pendingMoveCaret;
+    if (m_pendingReceive.isEmpty()) {
+        m_pendingMoveCaret = false;
+    } else {
+        m_pendingSince.start();
+        m_receiveFlush->start();
+    }
     QTextDocument *doc = TxtReceive->document();
     const QTextCursor caret = TxtReceive->textCursor();
     const int position = caret.position();
@@ -115,7 +174,10 @@ void relay::appendReceiveBox(const QString &text, bool moveCaret)
 
 void relay::autoClearReceiveBox()
 {
-    if (ChkAutoClear->isChecked() && RxTotal >= receive::kAutoClearBytes && !TxtReceive->document()->isEmpty())
+    if (!ChkAutoClear->isChecked() || RxTotal < receive::kAutoClearBytes)
+        return;
+    m_pendingReceive.clear();
+    if (!TxtReceive->document()->isEmpty())
         TxtReceive->clear();
 }
 
@@ -127,6 +189,8 @@ void relay::MSComm_OnComm()
             ReceiveHex();
         else
             ReceiveText();
+        if (Timer2->isActive() && m_lastParserTick.elapsed() >= Timer2->interval() + Timer2->interval() / 2)
+            Timer2_Timer();
         break;
     case SerialPort::comEvSend:
         CountSentText();
@@ -175,11 +239,13 @@ void relay::CmdStopdisp_Click()
 
 void relay::CmdClearReceive_Click()
 {
+    m_pendingReceive.clear();
     TxtReceive->clear();
 }
 
 void relay::Timer2_Timer()
 {
+    m_lastParserTick.restart();
     const ReplyTick t =
         ReplyParser::tick(tempstatus, receiveBoxHead(int(ReplyParser::kAnswerLength)), Combo1->currentText());
     if (t.inputs)

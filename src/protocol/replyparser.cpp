@@ -3,6 +3,8 @@
 #include "protocol/crc.h"
 #include "protocol/hexdigit.h"
 
+#include <algorithm>
+
 namespace {
 int hexValue(QChar c) { return hexDigitValue(c.unicode()); }
 } // namespace
@@ -69,9 +71,28 @@ bool ReplyParser::answerBeginsAt(QStringView text, qsizetype pos, std::optional<
 
 qsizetype ReplyParser::backlogCut(QStringView text, qsizetype from, std::optional<int> address)
 {
-    for (qsizetype p = from; p + kAnswerLength <= text.size(); ++p) {
-        if (answerBeginsAt(text, p, address))
-            return p;
+    // Every answer has "0101", "0201" (state answers) or "003400" (the
+    // search answer) at a fixed place: look for those with indexOf, which is
+    // far faster over a long flood than trying every position.
+    const qsizetype last = text.size() - kAnswerLength; // the last position an answer can begin at
+    auto next = [&](QStringView pattern, qsizetype offset, qsizetype start) -> qsizetype {
+        const qsizetype i = text.indexOf(pattern, start + offset);
+        return i < 0 || i - offset > last ? last + 1 : i - offset;
+    };
+    // The next place of each pattern, searched again only once passed.
+    qsizetype relays = next(u"0101", 2, from), inputs = next(u"0201", 2, from), search = next(u"003400", 0, from);
+    for (;;) {
+        const qsizetype candidate = std::min({relays, inputs, search});
+        if (candidate > last)
+            break;
+        if (answerBeginsAt(text, candidate, address))
+            return candidate;
+        if (relays == candidate)
+            relays = next(u"0101", 2, candidate + 1);
+        if (inputs == candidate)
+            inputs = next(u"0201", 2, candidate + 1);
+        if (search == candidate)
+            search = next(u"003400", 0, candidate + 1);
     }
     // No complete answer: of the last 11 characters keep only what could be
     // the start of one still arriving, so that an answer completing it, or

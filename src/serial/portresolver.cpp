@@ -43,9 +43,16 @@ QStringList PortResolver::systemPorts() const
 
 QString PortResolver::resolve(int n) const
 {
+    std::optional<QStringList> system;
+    return resolveWith(n, system);
+}
+
+QString PortResolver::resolveWith(int n, std::optional<QStringList> &system) const
+{
     if (n < 1 || n > 255)
         return QString();
 #ifdef Q_OS_WIN
+    (void)system;
     return QStringLiteral("COM%1").arg(n);
 #else
     const QString link = QDir(m_folder).filePath(QStringLiteral("ports/COM%1").arg(n));
@@ -56,16 +63,30 @@ QString PortResolver::resolve(int n) const
         return QString();
     if (!m_useSystemPorts)
         return QString();
-    const QStringList ports = systemPorts();
-    if (n <= ports.size())
-        return QStringLiteral("/dev/") + ports.at(n - 1);
+    if (!system)
+        system = systemPorts();
+    if (n <= system->size())
+        return QStringLiteral("/dev/") + system->at(n - 1);
     return QString();
 #endif
 }
 
 QString PortResolver::describe(int n) const
 {
-    const QString dev = resolve(n);
+    return describeDevice(n, resolve(n));
+}
+
+QStringList PortResolver::describeAll(int count) const
+{
+    std::optional<QStringList> system;
+    QStringList out;
+    for (int n = 1; n <= count; ++n)
+        out << describeDevice(n, resolveWith(n, system));
+    return out;
+}
+
+QString PortResolver::describeDevice(int n, const QString &dev) const
+{
     if (dev.isEmpty())
         return QStringLiteral("COM%1: no device").arg(n);
     QString target = QFileInfo(dev).canonicalFilePath();

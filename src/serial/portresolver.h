@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Maps the port number of "COMn" to a device of this host.
 //
 // On Windows COMn is the device itself. Elsewhere it is, in this order:
@@ -21,12 +23,18 @@ public:
     virtual QString resolve(int n) const;
     // "COMn -> /dev/ttyUSB0 (FTDI ...)" or "COMn: no device".
     virtual QString describe(int n) const;
+    // describe() for ports 1..count, asking the system for its list once.
+    QStringList describeAll(int count) const;
 
     // The system's serial devices in the order used for numbering.
     static QStringList orderSystemPorts(const QStringList &portNames);
 
 private:
     QStringList systemPorts() const;
+    // resolve() with the system's list taken from *system, fetched into it
+    // on first need (the system's list takes milliseconds to read).
+    QString resolveWith(int n, std::optional<QStringList> &system) const;
+    QString describeDevice(int n, const QString &dev) const;
     QString m_folder;
     bool m_useSystemPorts;
 };

@@ -5,6 +5,17 @@
 #include <QSerialPort>
 #include <QTimer>
 
+namespace {
+// The receive buffer of the line is the kernel's; InBufferSize only bounds
+// what Qt holds between two reads. Capped at 1 KiB it would cut a fast
+// stream into a thousand receive events a second, so Qt may hold at least
+// 64 KiB before it stops reading.
+qint64 readBufferFor(int inBufferSize)
+{
+    return qMax<qint64>(inBufferSize, 64 * 1024);
+}
+} // namespace
+
 QtSerialPort::QtSerialPort(std::shared_ptr<const PortResolver> resolver, QObject *parent)
     : SerialPort(parent), m_resolver(std::move(resolver)), m_port(new QSerialPort(this))
 {
@@ -52,7 +63,7 @@ bool QtSerialPort::setPortOpen(bool open)
         return false;
     }
     m_port->setPortName(device);
-    m_port->setReadBufferSize(m_inBufferSize);
+    m_port->setReadBufferSize(readBufferFor(m_inBufferSize));
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_error = m_port->errorString();
         m_port->clearError();
@@ -94,7 +105,7 @@ bool QtSerialPort::setInBufferSize(int size)
 {
     if (!SerialPort::setInBufferSize(size))
         return false;
-    m_port->setReadBufferSize(size);
+    m_port->setReadBufferSize(readBufferFor(size));
     return true;
 }
 

@@ -91,10 +91,13 @@ void relay::updatePortTooltips()
 {
     if (!CboCom || !m_resolver)
         return;
+    const QStringList tips = m_resolver->describeAll(CboCom->count());
     for (int i = 0; i < CboCom->count(); ++i)
-        CboCom->setItemData(i, m_resolver->describe(i + 1), Qt::ToolTipRole);
+        CboCom->setItemData(i, tips.at(i), Qt::ToolTipRole);
     const auto ps = formPortSettings(portBoxes());
-    const QString tip = ps ? m_resolver->describe(ps->port) : QString();
+    QString tip;
+    if (ps)
+        tip = ps->port >= 1 && ps->port <= tips.size() ? tips.at(ps->port - 1) : m_resolver->describe(ps->port);
     CboCom->setToolTip(tip);
     if (TxtStatus)
         TxtStatus->setToolTip(tip);

@@ -16,6 +16,16 @@ QString hexText(const QByteArray &bytes);
 constexpr int kBoxLimit = 1024 * 1024;
 constexpr int kBoxKeep = kBoxLimit * 3 / 4;
 
+// The hexadecimal display is one unbroken line that the box lays out anew on
+// every update, at a few million characters a second. One timed update puts
+// at most this much new hexadecimal text in (4 KiB of bytes, over 250 KB/s at
+// an update every 15 ms, beyond any RS-485 line); the rest waits for the next
+// update, within the box's own limit.
+constexpr int kHexUpdateLimit = 8192;
+// Text is put into the box at once when this much waits (text has line
+// breaks, so an update lays out only its own lines).
+constexpr int kTextUpdateLimit = 64 * 1024;
+
 // Automatic clearing empties the box once this many bytes were received.
 constexpr qint64 kAutoClearBytes = 65535;
 

@@ -301,6 +301,32 @@ TEST(ReplyParser, LongBacklogIsCutToTheNextAnswer)
     EXPECT_FALSE(s.waiting.startsWith(search(0x21)));
 }
 
+TEST(ReplyParser, BacklogCutPassesNearMissesAndFindsAnswersAtAnyPlace)
+{
+    // Many look-alikes: answers with a wrong CRC, other addresses and
+    // search answers with a wrong CRC, before an answer at an odd place.
+    QString flood = QStringLiteral("F");
+    for (int i = 0; i < 200; ++i) {
+        QString badRelays = relays(0x21, uint8_t(i));
+        badRelays[10] = badRelays[10] == u'0' ? u'1' : u'0';
+        QString badSearch = search(uint8_t(i));
+        badSearch[11] = badSearch[11] == u'0' ? u'1' : u'0';
+        flood += badRelays + inputs(0x22, uint8_t(i)) + badSearch + QStringLiteral("0101");
+    }
+    Board b;
+    b.receive(flood + inputs(0x21, 0x5A) + search(0x07));
+    b.tick();
+    EXPECT_EQ(b.waiting, inputs(0x21, 0x5A) + search(0x07));
+    b.tick();
+    EXPECT_EQ(b.inputs, QList<uint8_t>{0x5A});
+
+    // A search answer found before a state answer further on.
+    Board s;
+    s.receive(QString(700, QLatin1Char('9')) + search(0x05) + relays(0x21, 0x01));
+    s.tick();
+    EXPECT_TRUE(s.waiting.startsWith(search(0x05)));
+}
+
 TEST(ReplyParser, FloodOfOneMegabyteStaysBoundedAndAnAnswerFollowsAtOnce)
 {
     Board b;

@@ -1,6 +1,7 @@
 #include "app/gbk.h"
 #include "protocol/crc.h"
 #include "relayfixture.h"
+#include "status/devicestate.h"
 #include "terminal/receiveformat.h"
 
 #include <QCheckBox>
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -33,7 +35,13 @@ protected:
         // The test drives the parser ticks itself.
         w->Timer2->stop();
     }
-    QString box() const { return w->TxtReceive->toPlainText(); }
+    // The box as it stands once the received text waiting for it is in.
+    QString box() { return w->receiveBoxText(); }
+    QTextCursor caret()
+    {
+        w->flushReceiveBox();
+        return w->TxtReceive->textCursor();
+    }
     QString rx() const { return w->TxtRXCount->text(); }
     void textMode() { w->ChkHexReceive->setChecked(false); }
 };
@@ -82,16 +90,16 @@ TEST_F(Receive, HexChunksGoToTheBoxAndTempstatusWithoutSeparators)
 TEST_F(Receive, HexAppendLeavesTheCaretWhereItWas)
 {
     port->receive(QByteArray::fromHex("0102"));
-    QTextCursor c = w->TxtReceive->textCursor();
+    QTextCursor c = caret();
     c.setPosition(1);
     w->TxtReceive->setTextCursor(c);
     port->receive(QByteArray::fromHex("0304"));
-    EXPECT_EQ(w->TxtReceive->textCursor().position(), 1);
+    EXPECT_EQ(caret().position(), 1);
 
     // Even a caret at the very end stays there rather than following the text.
     w->TxtReceive->moveCursor(QTextCursor::End);
     port->receive(QByteArray::fromHex("05"));
-    EXPECT_EQ(w->TxtReceive->textCursor().position(), 8);
+    EXPECT_EQ(caret().position(), 8);
     EXPECT_EQ(box(), "0102030405");
 }
 
@@ -105,7 +113,7 @@ TEST_F(Receive, TextModeDecodesGbkAcrossEventsAndLeavesTempstatusAlone)
     EXPECT_EQ(box(), QStringLiteral("继电器ok"));
     EXPECT_EQ(w->tempstatus, "");
     EXPECT_EQ(rx(), "RX:8");
-    EXPECT_EQ(w->TxtReceive->textCursor().position(), box().size()); // shows the end
+    EXPECT_EQ(caret().position(), box().size()); // shows the end
 
     // Switching to hex mode at run time: the bytes are shown as hexadecimal.
     w->ChkHexReceive->setChecked(true);
@@ -267,4 +275,56 @@ TEST_F(Receive, TimerTicksRunOnTheirOwn)
     port->receive(QByteArray::fromHex("0034002181F2"));
     w->Combo1->setEditText("1");
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->Combo1->currentText() == "33"; }, 2000));
+}
+
+TEST_F(Receive, ReceivedTextReachesTheBoxByItselfAndAClearDropsWhatWaits)
+{
+    port->receive(QByteArray::fromHex("0102"));
+    port->receive(QByteArray::fromHex("03"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->TxtReceive->toPlainText() == QLatin1String("010203"); }, 1000));
+
+    // Cleared before the waiting text went in: it never shows up.
+    port->receive(QByteArray::fromHex("04"));
+    w->CmdClearReceive->click();
+    QTest::qWait(60);
+    EXPECT_EQ(w->TxtReceive->toPlainText(), "");
+    EXPECT_EQ(w->tempstatus, "01020304");
+}
+
+TEST_F(Receive, AFastHexStreamGoesIntoTheBoxPieceByPieceAndWhole)
+{
+    QByteArray bytes(10000, '\x5A');
+    bytes[0] = '\x01';
+    port->receive(bytes);
+    EXPECT_EQ(w->tempstatus.size(), 20000);
+    EXPECT_EQ(w->RxTotal, 10000);
+    // The timed updates put it in a limited piece at a time...
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->TxtReceive->document()->isEmpty(); }, 1000));
+    EXPECT_LE(w->TxtReceive->document()->characterCount() - 1, receive::kHexUpdateLimit);
+    // ...until all of it is there, in order.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->TxtReceive->document()->characterCount() - 1 == 20000; }, 2000));
+    const QString shown = box();
+    EXPECT_TRUE(shown == w->tempstatus);
+    EXPECT_TRUE(shown.startsWith(QLatin1String("015A5A")));
+
+    // Text goes in whole.
+    textMode();
+    w->CmdClearReceive_Click();
+    port->receive(QByteArray(100000, 'x'));
+    EXPECT_EQ(box().size(), 100000);
+}
+
+TEST_F(Receive, ATickThatTheEventLoopHeldBackRunsFromTheReceivePath)
+{
+    w->Timer2->start();
+    QTest::qWait(30); // a tick has run
+    w->ShowDeviceStatus();
+    // The event loop is held up, as by a stream that keeps it busy: the
+    // timer cannot fire, yet the answer is applied with its arrival.
+    QThread::msleep(60);
+    port->receive(answerBytes(0x21, 0x01, 0x01, 0x5A));
+    ASSERT_TRUE(w->currentDeviceState());
+    EXPECT_TRUE(w->currentDeviceState()->lamp(1));
+    EXPECT_TRUE(w->currentDeviceState()->lamp(6));
+    EXPECT_EQ(w->tempstatus, "");
 }

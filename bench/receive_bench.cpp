@@ -1,0 +1,322 @@
+// Receive throughput of the main window over a pseudo-terminal.
+//
+// A writer thread pushes bytes into the master side of a pty; the window opens
+// the slave side through ports/COM1 with its real serial port and receives
+// them on the UI thread, once with hexadecimal display and once as text. Each
+// run prints the received bytes per second, the longest stall of the UI
+// thread (the longest time between two turns of its event loop, which is how
+// long a key press or a click would wait), the longest gap between the ticks
+// of a 5 ms timer (Qt runs timers late while a stream keeps the loop busy)
+// and resident memory.
+#include "app/dialogs.h"
+#include "app/relay.h"
+#include "serial/serialport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <random>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+constexpr double kGoalBytesPerSecond = 1.2e6;
+constexpr qint64 kGoalStallMs = 50;
+constexpr qint64 kGrowthLimitKb = 16 * 1024;
+
+const char kUsage[] =
+    "usage: %s [--mib N] [--seconds S] [--mode hex|text|both] [--auto-clear]\n"
+    "Sends N MiB (default 8) through the main window's receive path over a pty, with hexadecimal\n"
+    "display and as text (--mode picks one), each run stopped after S seconds (default 10).\n"
+    "--auto-clear ticks the receive box's automatic clearing. The window is widened to 1800 pixels\n"
+    "so that the receive box is on screen and painted.\n"
+    "Goal per run: at least 1.2 MB/s, no UI stall over 50 ms, and the RSS peak of the second half\n"
+    "of the run at most 16 MiB above that of the first half.\n"
+    "Exit status: 0 goal met, 1 goal missed, 2 setup failed.\n";
+
+// Message boxes are printed, never shown.
+struct PrintDialogs : Dialogs
+{
+    void message(const QString &, const QString &text, Icon) override { std::printf("message: %s\n", qPrintable(text)); }
+    std::optional<QString> file(const FileRequest &) override { return std::nullopt; }
+};
+
+// One field of /proc/self/status in kB, -1 when missing.
+qint64 statusKb(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// About one MiB of what a run sends: random bytes, or lines of printable
+// ASCII with GBK double-byte characters and CR LF line ends.
+QByteArray makePattern(bool hex)
+{
+    std::mt19937 rng(hex ? 1 : 2);
+    QByteArray out;
+    while (out.size() < (1 << 20) - 256) {
+        for (int i = 0, len = 20 + int(rng() % 100); i < len; ++i) {
+            if (hex) {
+                out.append(char(rng() & 0xFF));
+            } else if (rng() % 8 == 0) { // a hanzi from the GB2312 rows
+                out.append(char(0xB0 + rng() % 0x28));
+                out.append(char(0xA1 + rng() % 0x5E));
+            } else {
+                out.append(char(0x20 + rng() % 0x5F));
+            }
+        }
+        if (!hex)
+            out.append("\r\n");
+    }
+    return out;
+}
+
+// Measures the turns of the event loop: a posted event that posts itself
+// again is delivered once per turn, after whatever else that turn ran.
+class LoopProbe : public QObject
+{
+public:
+    explicit LoopProbe(const QElapsedTimer &clock) : m_clock(clock) {}
+    void start()
+    {
+        m_running = true;
+        m_last = m_clock.elapsed();
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+    void stop() { m_running = false; }
+    qint64 longest() const { return m_longest; }
+
+protected:
+    bool event(QEvent *e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        const qint64 now = m_clock.elapsed();
+        m_longest = qMax(m_longest, now - m_last);
+        m_last = now;
+        if (m_running)
+            QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        return true;
+    }
+
+private:
+    const QElapsedTimer &m_clock;
+    bool m_running = false;
+    qint64 m_last = 0, m_longest = 0;
+};
+
+struct Result
+{
+    qint64 bytes = 0, events = 0, maxGapMs = 0, maxStallMs = 0;
+    double seconds = 0;
+    qint64 rssBeforeKb = 0, rssAfterKb = 0, peakFirstKb = 0, peakSecondKb = 0, hwmKb = 0;
+    qsizetype boxChars = 0, tempstatusChars = 0;
+};
+
+Result runOnce(relay &w, int master, bool hex, qint64 target, int limitSeconds)
+{
+    w.ChkHexReceive->setChecked(hex);
+    w.CmdClearReceive_Click();
+    QCoreApplication::processEvents();
+    const QByteArray pattern = makePattern(hex);
+
+    Result r;
+    r.rssBeforeKb = statusKb("VmRSS");
+    // Resets VmHWM to the current RSS, so that the run reports its own peak.
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (clearRefs.open(QIODevice::WriteOnly))
+        clearRefs.write("5");
+    clearRefs.close();
+
+    const qint64 rx0 = w.RxTotal;
+    std::atomic<bool> stop{false};
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    // Runs after the window's own handler: connections are called in order.
+    QObject::connect(w.MSComm, &SerialPort::OnComm, &loop, [&] {
+        if (w.MSComm->commEvent() != SerialPort::comEvReceive)
+            return;
+        ++r.events;
+        if (w.RxTotal - rx0 >= target) {
+            r.seconds = clock.nsecsElapsed() / 1e9;
+            loop.quit();
+        }
+    });
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(5);
+    qint64 lastTick = 0;
+    int ticks = 0;
+    std::vector<qint64> rssSamples; // every tenth tick
+    QObject::connect(&ticker, &QTimer::timeout, &loop, [&] {
+        const qint64 now = clock.elapsed();
+        r.maxGapMs = qMax(r.maxGapMs, now - lastTick);
+        lastTick = now;
+        if (++ticks % 10 == 0)
+            rssSamples.push_back(statusKb("VmRSS"));
+        if (now > limitSeconds * 1000) {
+            r.seconds = clock.nsecsElapsed() / 1e9;
+            loop.quit();
+        }
+    });
+    ticker.start();
+    LoopProbe probe(clock);
+    probe.start();
+
+    // The pty buffer is small: the writer waits whenever the window lags.
+    std::thread writer([&] {
+        qint64 written = 0;
+        while (written < target && !stop.load()) {
+            pollfd p{master, POLLOUT, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const qint64 offset = written % pattern.size();
+            const qint64 n = std::min<qint64>({4096, pattern.size() - offset, target - written});
+            const ssize_t done = ::write(master, pattern.constData() + offset, size_t(n));
+            if (done > 0)
+                written += done;
+            else if (done < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+        }
+    });
+    loop.exec();
+    probe.stop();
+    r.maxStallMs = probe.longest();
+    stop = true;
+    writer.join();
+    ticker.stop();
+
+    r.bytes = w.RxTotal - rx0;
+    // Bounded memory: the second half of the run peaks no higher than the first.
+    for (size_t i = 0; i < rssSamples.size(); ++i) {
+        qint64 &peak = 2 * i < rssSamples.size() ? r.peakFirstKb : r.peakSecondKb;
+        peak = qMax(peak, rssSamples[i]);
+    }
+    r.rssAfterKb = statusKb("VmRSS");
+    r.hwmKb = statusKb("VmHWM");
+    r.boxChars = w.TxtReceive->document()->characterCount() - 1;
+    r.tempstatusChars = w.tempstatus.size();
+    // What is still in the pty after a time-out is received now, not in the next run.
+    QElapsedTimer drain;
+    drain.start();
+    while (drain.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return r;
+}
+
+bool report(const char *name, const Result &r)
+{
+    const double rate = r.seconds > 0 ? r.bytes / r.seconds : 0;
+    const qint64 growth = r.peakSecondKb - r.peakFirstKb;
+    const bool ok = rate >= kGoalBytesPerSecond && r.maxStallMs <= kGoalStallMs && growth <= kGrowthLimitKb;
+    std::printf("%s: %lld bytes in %.3f s = %.0f bytes/s (%.2f MB/s), %lld receive events (%.0f bytes each)\n"
+                "%s: longest UI stall %lld ms (longest gap between 5 ms timer ticks %lld ms)\n"
+                "%s: VmRSS before %lld kB, after %lld kB; peak first half %lld kB, second half %lld kB "
+                "(growth %lld kB); VmHWM %lld kB\n"
+                "%s: receive box %lld characters, tempstatus %lld characters; goal %s\n",
+                name, (long long)r.bytes, r.seconds, rate, rate / 1e6, (long long)r.events,
+                r.events ? double(r.bytes) / r.events : 0.0, name, (long long)r.maxStallMs, (long long)r.maxGapMs, name,
+                (long long)r.rssBeforeKb, (long long)r.rssAfterKb, (long long)r.peakFirstKb,
+                (long long)r.peakSecondKb, (long long)growth, (long long)r.hwmKb, name, (long long)r.boxChars,
+                (long long)r.tempstatusChars, ok ? "met" : "MISSED");
+    return ok;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qint64 mib = 8;
+    int seconds = 10;
+    bool autoClear = false;
+    QByteArray mode = "both";
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a = argv[i], next = i + 1 < argc ? argv[i + 1] : "";
+        const bool hasNumber = next.toInt() > 0;
+        if (a == "--mib" && hasNumber)
+            mib = next.toInt(), ++i;
+        else if (a == "--seconds" && hasNumber)
+            seconds = next.toInt(), ++i;
+        else if (a == "--mode" && (next == "hex" || next == "text" || next == "both"))
+            mode = next, ++i;
+        else if (a == "--auto-clear")
+            autoClear = true;
+        else
+            return std::printf(kUsage, argv[0]), a == "--help" ? 0 : 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    // The pty, raw, with one slave descriptor kept open so the line stays up.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return std::printf("no pseudo-terminal: %s\n", std::strerror(errno)), 2;
+    const QString slave = QString::fromLocal8Bit(::ptsname(master));
+    const int keepSlave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    if (keepSlave >= 0 && ::tcgetattr(keepSlave, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::tcsetattr(keepSlave, TCSANOW, &t);
+    }
+
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    QFile sysini(dir.filePath(QStringLiteral("sysini.txt")));
+    if (!dir.mkpath(QStringLiteral("ports")) || !QFile::link(slave, dir.filePath(QStringLiteral("ports/COM1")))
+        || !sysini.open(QIODevice::WriteOnly) || sysini.write("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n") < 0)
+        return std::printf("cannot prepare the settings folder %s\n", qPrintable(folder.path())), 2;
+    sysini.close();
+
+    PrintDialogs dialogs;
+    relay::Options o;
+    o.settingsFolder = folder.path();
+    o.dialogs = &dialogs;
+    o.quitApplication = [] {};
+    QElapsedTimer startUp;
+    startUp.start();
+    relay w(o);
+    w.Form_Load();
+    const qint64 startUpMs = startUp.elapsed();
+    if (!w.MSComm->portOpen())
+        return std::printf("the window did not open %s: %s\n", qPrintable(slave), qPrintable(w.MSComm->errorString())), 2;
+    w.resize(1800, 700); // the receive box reaches x = 1790
+    w.show();
+    w.ChkAutoClear->setChecked(autoClear);
+    QCoreApplication::processEvents();
+
+    std::printf("receive benchmark: %lld MiB per run over %s, window %dx%d, auto-clear %s, start-up %lld ms\n",
+                (long long)mib, qPrintable(slave), w.width(), w.height(), autoClear ? "on" : "off",
+                (long long)startUpMs);
+    const qint64 target = mib << 20;
+    const bool hexOk = mode == "text" || report("hex", runOnce(w, master, true, target, seconds));
+    const bool textOk = mode == "hex" || report("text", runOnce(w, master, false, target, seconds));
+    std::printf("goal: at least 1.2 MB/s, no stall over %lld ms, bounded memory: %s\n", (long long)kGoalStallMs,
+                hexOk && textOk ? "met" : "MISSED");
+    ::close(master);
+    if (keepSlave >= 0)
+        ::close(keepSlave);
+    return hexOk && textOk ? 0 : 1;
+}
