@@ -18,7 +18,9 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -51,16 +53,25 @@ protected:
     }
     uint8_t relayLamps() const { return lampByte(DeviceState::kRelayLampBase); }
     uint8_t inputLamps() const { return lampByte(DeviceState::kInputLampBase); }
-    // Reads both tables through the status window and waits for the lamps.
+    // Reads both tables through the status window and waits for the lamps,
+    // after both answers came in and the reply parser looked at them.
     bool readShows(uint8_t coils, uint8_t inputs)
     {
         devicestatus *st = w->statusWindow();
         if (!st)
             return false;
+        const int asked = slave.requests();
+        const qint64 received = w->RxTotal;
+        // One request at a time: the slave takes the next after its answer.
         st->Command3->click();
-        QTest::qWait(150);
+        if (!QTest::qWaitFor([&] { return slave.requests() > asked && relayLamps() == coils; }, 3000))
+            return false;
         st->Command4->click();
-        return QTest::qWaitFor([&] { return relayLamps() == coils && inputLamps() == inputs; }, 3000);
+        if (!QTest::qWaitFor([&] { return w->RxTotal >= received + 12; }, 3000))
+            return false;
+        QSignalSpy ticks(w->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout);
+        return QTest::qWaitFor([&] { return ticks.size() >= 2 && relayLamps() == coils && inputLamps() == inputs; },
+                               3000);
     }
 
     QTemporaryDir dir;
@@ -113,23 +124,32 @@ TEST_F(ToolOnLibmodbus, WhatTheSlaveCannotAnswerChangesNothing)
 
     // The board's own direct output (function 0x88): silence or an
     // exception reply from the slave, and nothing moves in the tool.
+    const int before = slave.requests();
+    const int rejected = slave.rejected();
     w->outcheck[0][0]->click();
     w->Command2->click();
-    const int before = slave.requests();
-    QTest::qWait(500);
-    EXPECT_EQ(slave.coils(), 0x3C);
-    EXPECT_EQ(relayLamps(), 0x3C);
-    EXPECT_EQ(inputLamps(), 0x42);
-    EXPECT_EQ(w->Combo1->currentText(), "33");
-
-    // A search is a broadcast: libmodbus keeps silent and the address stays.
+    // libmodbus does not know the function: it drops the frame and flushes the line.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slave.rejected() > rejected; }, 5000));
+    // A search is a broadcast: libmodbus takes it and keeps silent; the address stays.
     w->sdevice->click();
-    QTest::qWait(300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slave.requests() > before; }, 3000));
+    // Both went out before a read whose answers come after anything the
+    // slave said to them; the lamps move only with those answers.
+    int changes = 0;
+    auto watch = [&] {
+        if (relayLamps() != 0x3C || inputLamps() != 0x42)
+            ++changes;
+    };
+    QObject::connect(w->MSComm, &SerialPort::OnComm, w.get(), watch);
+    QObject::connect(w->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout, w.get(), watch);
+    EXPECT_TRUE(readShows(0x3C, 0x42));
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(slave.coils(), 0x3C);
     EXPECT_EQ(w->Combo1->currentText(), "33");
 
     // The line is still in step afterwards.
     slave.setCoils(0xC3);
     EXPECT_TRUE(readShows(0xC3, 0x42));
-    EXPECT_GE(slave.requests(), before);
+    EXPECT_GT(slave.requests(), before);
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
 }

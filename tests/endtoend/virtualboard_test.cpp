@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -74,6 +75,16 @@ protected:
     bool eventually(F done, int ms = 4000)
     {
         return QTest::qWaitFor(done, ms);
+    }
+    // Waits until the tool received at least bytes in all and the reply
+    // parser ran twice after that: whatever those bytes could change has
+    // changed by then.
+    bool receivedAndParsed(qint64 bytes)
+    {
+        if (!eventually([&] { return w->RxTotal >= bytes; }))
+            return false;
+        QSignalSpy ticks(w->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout);
+        return eventually([&] { return ticks.size() >= 2; });
     }
     bool commandButtonsEnabled() const
     {
@@ -187,7 +198,11 @@ TEST_F(WholeTool, ASilentBoardChangesNothingAndNothingHangs)
     w->sdevice->click();
     w->Command1->click();
     EXPECT_LT(t.elapsed(), 3000);
-    QTest::qWait(400);
+    // The search reached the board (the reads for address 33 are not its own),
+    // and the board kept silent.
+    ASSERT_TRUE(eventually([&] { return board->state().frames >= 1; }));
+    ASSERT_TRUE(receivedAndParsed(0));
+    EXPECT_EQ(w->RxTotal, 0);
     EXPECT_EQ(w->Combo1->currentText(), "33");
     EXPECT_TRUE(lampsShow(0x00, 0x00));
     EXPECT_TRUE(commandButtonsEnabled());
@@ -203,29 +218,28 @@ TEST_F(WholeTool, CorruptAnswersAreNeverAppliedAndNoiseLetsLaterAnswersThrough)
 
     // Corrupted CRCs: neither the search answer nor the state answers land.
     ASSERT_EQ(board->command(QStringLiteral("corrupt on")), "ok");
+    // The search answer (six bytes) arrives and is looked at, not applied;
+    // the reads for address 33 are not for this board.
     w->sdevice->click();
     w->Command1->click();
-    QTest::qWait(600);
+    ASSERT_TRUE(receivedAndParsed(6));
     EXPECT_EQ(w->Combo1->currentText(), "33");
     w->Combo1->setEditText(QStringLiteral("9"));
     devicestatus *st = w->statusWindow();
     ASSERT_NE(st, nullptr);
     st->Command3->click();
     st->Command4->click();
-    QTest::qWait(600);
+    ASSERT_TRUE(receivedAndParsed(18));
     EXPECT_TRUE(lampsShow(0x00, 0x00));
 
     // Noise between the frames: the answers still come through.
     ASSERT_EQ(board->command(QStringLiteral("corrupt off")), "ok");
     ASSERT_EQ(board->command(QStringLiteral("noise on")), "ok");
     w->CmdClearReceive->click();
-    for (int i = 0; i < 3 && !lampsShow(0x3C, 0x81); ++i) {
-        st->Command3->click();
-        QTest::qWait(300);
-        st->Command4->click();
-        (void)eventually([&] { return lampsShow(0x3C, 0x81); }, 1500);
-    }
-    EXPECT_TRUE(lampsShow(0x3C, 0x81));
+    st->Command3->click();
+    EXPECT_TRUE(eventually([&] { return lampsShow(0x3C, 0x00); }));
+    st->Command4->click();
+    EXPECT_TRUE(eventually([&] { return lampsShow(0x3C, 0x81); }));
 }
 
 TEST_F(WholeTool, TheBoardVanishingMidDownloadLeavesTheButtonsFreeAndThePortClosed)

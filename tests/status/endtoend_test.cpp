@@ -149,9 +149,11 @@ TEST_F(EndToEnd, DeviceStatusReadsAtTheRightMomentsAndTheAnswersLightTheLamps)
     ASSERT_TRUE(board->waitForRequests(2));
     EXPECT_EQ(board->requests[0].bytes, hex("2101000000083AAC"));
     EXPECT_EQ(board->requests[1].bytes, hex("2102000000087EAC"));
+    // Lower bounds from a moment before the click: the peer may see a request
+    // late (polling, a loaded machine), never early. The exact pacing is
+    // checked with an injected waiter in the board session's own tests.
     EXPECT_GE(board->requests[0].ms - t0, 100);
-    // Arrival times on the peer's side carry a few milliseconds of polling jitter.
-    EXPECT_GE(board->requests[1].ms - board->requests[0].ms, 490);
+    EXPECT_GE(board->requests[1].ms - t0, 600);
 
     // The relay answer was applied during the long wait, the input answer after it.
     devicestatus *win = w->statusWindow();

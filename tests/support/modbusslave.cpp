@@ -135,6 +135,7 @@ void ModbusSlave::serve()
             modbus_reply(d->ctx, query, rc, d->map);
         } else if (rc < 0 && errno != ETIMEDOUT) {
             ::usleep(5000); // a bad frame: libmodbus flushed the line
+            ++m_rejected;
         }
     }
 }

@@ -37,6 +37,9 @@ public:
     uint16_t holdingRegister(int address) const;
     // Requests for this slave that libmodbus received (valid CRC).
     int requests() const { return m_requests.load(); }
+    // Bad frames after which libmodbus waited and flushed the line; a byte
+    // sent after this count went up is read afresh.
+    int rejected() const { return m_rejected.load(); }
 
 private:
     void serve();
@@ -49,6 +52,7 @@ private:
     QString m_programSide;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_requests{0};
+    std::atomic<int> m_rejected{0};
     std::thread m_serveThread;
     std::thread m_bridgeThread;
 };

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -209,13 +210,17 @@ TEST_F(SendBox, PeriodicSendingKeepsItsPeriodAndStopsWhenUnchecked)
     w->TxtAutoSendTime->setText(QStringLiteral("60"));
     w->ChkHexSend->setChecked(true);
     setBox(QStringLiteral("AA55"));
+    const qint64 started = port->elapsedMs();
     QTest::mouseClick(w->ChkAutoSend, Qt::LeftButton);
     ASSERT_TRUE(w->ChkAutoSend->isChecked());
     EXPECT_TRUE(w->TmrAutoSend->isActive());
     EXPECT_EQ(w->TmrAutoSend->interval(), 60);
     ASSERT_TRUE(QTest::qWaitFor([&] { return port->writes.size() >= 4; }, 5000));
-    for (int i = 1; i < port->writes.size(); ++i)
-        EXPECT_GE(port->writes[i].ms - port->writes[i - 1].ms, 59) << i;
+    // A timer that ran late catches up with its schedule, so single gaps may
+    // be shorter than the period; but the i-th send never comes before i
+    // periods have passed since the box was ticked.
+    for (int i = 0; i < port->writes.size(); ++i)
+        EXPECT_GE(port->writes[i].ms - started, 60 * (i + 1) - 1) << i;
     for (const auto &wr : port->writes)
         EXPECT_EQ(wr.bytes, QByteArray::fromHex("aa55"));
 
@@ -225,19 +230,23 @@ TEST_F(SendBox, PeriodicSendingKeepsItsPeriodAndStopsWhenUnchecked)
     w->ChkAutoSend->setChecked(false);
     EXPECT_FALSE(w->TmrAutoSend->isActive());
     const int n = port->writes.size();
-    QTest::qWait(200);
-    EXPECT_EQ(port->writes.size(), n);
+    const qint64 restarted = port->elapsedMs();
     w->ChkAutoSend->setChecked(true);
     EXPECT_EQ(w->TmrAutoSend->interval(), 250);
     EXPECT_TRUE(w->TmrAutoSend->isActive());
+    // The next send comes a whole new period after checking again: nothing
+    // was sent while the box was unchecked.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return port->writes.size() > n; }, 5000));
+    EXPECT_GE(port->writes[n].ms - restarted, 249);
     w->ChkAutoSend->setChecked(false);
+    const int m = port->writes.size();
 
     // A period that does not start with a number leaves the timer inactive.
     w->TxtAutoSendTime->setText(QStringLiteral("x100"));
     w->ChkAutoSend->setChecked(true);
     EXPECT_FALSE(w->TmrAutoSend->isActive());
-    QTest::qWait(50);
-    EXPECT_EQ(port->writes.size(), n);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(port->writes.size(), m);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -249,7 +258,9 @@ TEST_F(SendBox, TicksWithThePortClosedSendAndShowNothingAndCheckingThenIsRefused
     ASSERT_TRUE(QTest::qWaitFor([&] { return !port->writes.isEmpty(); }, 2000));
     port->setPortOpen(false);
     const int n = port->writes.size();
-    QTest::qWait(120);
+    // Several ticks run with the port closed.
+    QSignalSpy ticks(w->TmrAutoSend, &QTimer::timeout);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.size() >= 3; }, 5000));
     // Closing the port does not stop the timer; its ticks do nothing.
     EXPECT_TRUE(w->TmrAutoSend->isActive());
     EXPECT_EQ(port->writes.size(), n);
