@@ -10,6 +10,9 @@
 // and resident memory.
 #include "app/dialogs.h"
 #include "app/relay.h"
+#include "protocol/replystream.h"
+#include "terminal/receivepane.h"
+#include "terminal/trafficcounters.h"
 #include "serial/serialport.h"
 
 #include <QApplication>
@@ -70,7 +73,7 @@ qint64 statusKb(const char *field)
     return -1;
 }
 
-// About one MiB of what a run sends: random bytes, or lines of printable
+// AboutPanel one MiB of what a run sends: random bytes, or lines of printable
 // ASCII with GBK double-byte characters and CR LF line ends.
 QByteArray makePattern(bool hex)
 {
@@ -137,8 +140,8 @@ struct Result
 
 Result runOnce(relay &w, int master, bool hex, qint64 target, int limitSeconds)
 {
-    w.ChkHexReceive->setChecked(hex);
-    w.CmdClearReceive_Click();
+    w.findChild<QCheckBox *>(QStringLiteral("ChkHexReceive"))->setChecked(hex);
+    w.receivePane()->CmdClearReceive_Click();
     QCoreApplication::processEvents();
     const QByteArray pattern = makePattern(hex);
 
@@ -150,7 +153,7 @@ Result runOnce(relay &w, int master, bool hex, qint64 target, int limitSeconds)
         clearRefs.write("5");
     clearRefs.close();
 
-    const qint64 rx0 = w.RxTotal;
+    const qint64 rx0 = w.counters()->RxTotal();
     std::atomic<bool> stop{false};
     QEventLoop loop;
     QElapsedTimer clock;
@@ -160,7 +163,7 @@ Result runOnce(relay &w, int master, bool hex, qint64 target, int limitSeconds)
         if (w.MSComm->commEvent() != SerialPort::comEvReceive)
             return;
         ++r.events;
-        if (w.RxTotal - rx0 >= target) {
+        if (w.counters()->RxTotal() - rx0 >= target) {
             r.seconds = clock.nsecsElapsed() / 1e9;
             loop.quit();
         }
@@ -209,7 +212,7 @@ Result runOnce(relay &w, int master, bool hex, qint64 target, int limitSeconds)
     writer.join();
     ticker.stop();
 
-    r.bytes = w.RxTotal - rx0;
+    r.bytes = w.counters()->RxTotal() - rx0;
     // Bounded memory: the second half of the run peaks no higher than the first.
     for (size_t i = 0; i < rssSamples.size(); ++i) {
         qint64 &peak = 2 * i < rssSamples.size() ? r.peakFirstKb : r.peakSecondKb;
@@ -217,8 +220,8 @@ Result runOnce(relay &w, int master, bool hex, qint64 target, int limitSeconds)
     }
     r.rssAfterKb = statusKb("VmRSS");
     r.hwmKb = statusKb("VmHWM");
-    r.boxChars = w.TxtReceive->document()->characterCount() - 1;
-    r.tempstatusChars = w.tempstatus.size();
+    r.boxChars = w.findChild<QPlainTextEdit *>(QStringLiteral("TxtReceive"))->document()->characterCount() - 1;
+    r.tempstatusChars = w.replies()->tempstatus.size();
     // What is still in the pty after a time-out is received now, not in the next run.
     QElapsedTimer drain;
     drain.start();
@@ -304,7 +307,7 @@ int main(int argc, char *argv[])
         return std::printf("the window did not open %s: %s\n", qPrintable(slave), qPrintable(w.MSComm->errorString())), 2;
     w.resize(1800, 700); // the receive box reaches x = 1790
     w.show();
-    w.ChkAutoClear->setChecked(autoClear);
+    w.findChild<QCheckBox *>(QStringLiteral("ChkAutoClear"))->setChecked(autoClear);
     QCoreApplication::processEvents();
 
     std::printf("receive benchmark: %lld MiB per run over %s, window %dx%d, auto-clear %s, start-up %lld ms\n",

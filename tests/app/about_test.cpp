@@ -1,5 +1,6 @@
 // The About window and the web link.
 #include "relayfixture.h"
+#include "controls.h"
 
 #include "app/frmhelp.h"
 
@@ -38,33 +39,33 @@ using About = RelayFixture;
 TEST_F(About, HelpButtonShowsOneWindowAndANewOneAfterClosing)
 {
     start();
-    EXPECT_EQ(w->CmdHelp->text(), "关于");
-    EXPECT_EQ(w->CmdHelp->geometry(), QRect(1224, 632, 58, 20));
-    QTest::mouseClick(w->CmdHelp, Qt::LeftButton);
-    QTest::mouseClick(w->CmdHelp, Qt::LeftButton);
-    QTest::mouseClick(w->CmdHelp, Qt::LeftButton);
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdHelp"))->text(), "关于");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdHelp"))->geometry(), QRect(1224, 632, 58, 20));
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdHelp")), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdHelp")), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdHelp")), Qt::LeftButton);
     auto open = openAboutWindows();
     ASSERT_EQ(open.size(), 1);
     FrmHelp *first = open[0];
-    EXPECT_EQ(w->aboutWindow(), first);
+    EXPECT_EQ(w->about()->aboutWindow(), first);
     EXPECT_EQ(first->windowTitle(), "关于DorrinV1.0");
     EXPECT_EQ(first->size(), QSize(339, 199));
-    EXPECT_EQ(first->Txt->objectName(), "Txt");
-    EXPECT_EQ(first->Txt->geometry(), QRect(8, 8, 281, 121));
-    EXPECT_TRUE(first->Txt->isReadOnly());
-    EXPECT_TRUE(first->Txt->toPlainText().startsWith(QStringLiteral("Kestrune V1.0")));
-    EXPECT_EQ(first->CmdAssurance->text(), "确  定");
-    EXPECT_EQ(first->CmdAssurance->geometry(), QRect(208, 16, 73, 25));
+    EXPECT_EQ(control<QPlainTextEdit>(first, QStringLiteral("Txt"))->objectName(), "Txt");
+    EXPECT_EQ(control<QPlainTextEdit>(first, QStringLiteral("Txt"))->geometry(), QRect(8, 8, 281, 121));
+    EXPECT_TRUE(control<QPlainTextEdit>(first, QStringLiteral("Txt"))->isReadOnly());
+    EXPECT_TRUE(control<QPlainTextEdit>(first, QStringLiteral("Txt"))->toPlainText().startsWith(QStringLiteral("Kestrune V1.0")));
+    EXPECT_EQ(control<QPushButton>(first, QStringLiteral("CmdAssurance"))->text(), "确  定");
+    EXPECT_EQ(control<QPushButton>(first, QStringLiteral("CmdAssurance"))->geometry(), QRect(208, 16, 73, 25));
     // The button is in front of the text box it overlaps.
-    EXPECT_EQ(first->childAt(240, 28), first->CmdAssurance);
-    const QString text = first->Txt->toPlainText();
+    EXPECT_EQ(first->childAt(240, 28), control<QPushButton>(first, QStringLiteral("CmdAssurance")));
+    const QString text = control<QPlainTextEdit>(first, QStringLiteral("Txt"))->toPlainText();
 
     QPointer<FrmHelp> old(first);
-    QTest::mouseClick(first->CmdAssurance, Qt::LeftButton);
-    EXPECT_EQ(w->aboutWindow(), nullptr);
+    QTest::mouseClick(control<QPushButton>(first, QStringLiteral("CmdAssurance")), Qt::LeftButton);
+    EXPECT_EQ(w->about()->aboutWindow(), nullptr);
     EXPECT_TRUE(openAboutWindows().isEmpty());
     // Pressed again before the closed window is gone: still a fresh one.
-    QTest::mouseClick(w->CmdHelp, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdHelp")), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(old.isNull());
     open = openAboutWindows();
@@ -74,8 +75,8 @@ TEST_F(About, HelpButtonShowsOneWindowAndANewOneAfterClosing)
     // Closing through the window frame works the same way.
     open[0]->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(w->aboutWindow(), nullptr);
-    QTest::mouseClick(w->CmdHelp, Qt::LeftButton);
+    EXPECT_EQ(w->about()->aboutWindow(), nullptr);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdHelp")), Qt::LeftButton);
     EXPECT_EQ(openAboutWindows().size(), 1);
 }
 
@@ -83,21 +84,21 @@ TEST_F(About, WebLinkOpensItsPageAndShowsHoverUntilThePointerIsOverTheBackground
 {
     start();
     QStringList opened;
-    w->OpenWebPage = [&](const QString &url) { opened << url; };
-    EXPECT_EQ(textColor(w->LblWeb), QColor(0, 0, 255));
-    EXPECT_TRUE(w->LblWeb->font().underline());
+    w->about()->OpenWebPage = [&](const QString &url) { opened << url; };
+    EXPECT_EQ(textColor(control<QLabel>(w.get(), QStringLiteral("LblWeb"))), QColor(0, 0, 255));
+    EXPECT_TRUE(control<QLabel>(w.get(), QStringLiteral("LblWeb"))->font().underline());
 
-    QTest::mouseClick(w->LblWeb, Qt::LeftButton);
+    QTest::mouseClick(control<QLabel>(w.get(), QStringLiteral("LblWeb")), Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_TRUE(opened[0].startsWith(QStringLiteral("https://")));
     EXPECT_TRUE(opened[0].contains(QStringLiteral("Modbus"), Qt::CaseInsensitive));
 
-    moveOver(w->LblWeb, QPoint(3, 3));
-    EXPECT_EQ(textColor(w->LblWeb), QColor(57, 120, 138));
-    EXPECT_EQ(w->LblWeb->cursor().shape(), Qt::PointingHandCursor);
+    moveOver(control<QLabel>(w.get(), QStringLiteral("LblWeb")), QPoint(3, 3));
+    EXPECT_EQ(textColor(control<QLabel>(w.get(), QStringLiteral("LblWeb"))), QColor(57, 120, 138));
+    EXPECT_EQ(control<QLabel>(w.get(), QStringLiteral("LblWeb"))->cursor().shape(), Qt::PointingHandCursor);
     // Straight onto another control: the hover stays.
-    moveOver(w->Label1, QPoint(2, 2));
-    EXPECT_EQ(textColor(w->LblWeb), QColor(57, 120, 138));
+    moveOver(control<QLabel>(w.get(), QStringLiteral("Label1")), QPoint(2, 2));
+    EXPECT_EQ(textColor(control<QLabel>(w.get(), QStringLiteral("LblWeb"))), QColor(57, 120, 138));
     // Over the window's background: back to the link colour and the arrow.
     QPoint background;
     for (int y = 0; y < w->height() && background.isNull(); y += 4)
@@ -108,7 +109,7 @@ TEST_F(About, WebLinkOpensItsPageAndShowsHoverUntilThePointerIsOverTheBackground
             }
     ASSERT_FALSE(background.isNull());
     moveOver(w.get(), background);
-    EXPECT_EQ(textColor(w->LblWeb), QColor(0, 0, 255));
+    EXPECT_EQ(textColor(control<QLabel>(w.get(), QStringLiteral("LblWeb"))), QColor(0, 0, 255));
     EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(opened.size(), 1);
 }

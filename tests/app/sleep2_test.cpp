@@ -1,4 +1,4 @@
-#include "app/sleep2.h"
+#include "board/sleep2.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

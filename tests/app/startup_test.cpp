@@ -1,4 +1,5 @@
 #include "relayfixture.h"
+#include "controls.h"
 
 #include "serial/portsettings.h"
 
@@ -33,13 +34,13 @@ TEST_F(StartUp, WithoutSettingsFileWarnsThenSecondAttemptOpensPortOneAndEventsSt
     EXPECT_TRUE(port->portOpen());
     EXPECT_EQ(port->openedSettings.last(), "9600,N,8,1");
     // ...while the display still shows the closed state.
-    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1  Cloced");
-    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtStatus"))->text(), "STATUS：COM1  Cloced");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch"))->text(), "打开串口");
     // Thresholds were set when the port was made, so events are raised.
     EXPECT_EQ(port->rThreshold(), 1);
     EXPECT_EQ(port->sThreshold(), 1);
     EXPECT_EQ(port->inputMode(), SerialPort::InputModeBinary);
-    EXPECT_TRUE(w->LblWeb->font().underline());
+    EXPECT_TRUE(control<QLabel>(w.get(), QStringLiteral("LblWeb"))->font().underline());
     EXPECT_TRUE(port->writes.isEmpty());
 }
 
@@ -51,7 +52,7 @@ TEST_F(StartUp, NeitherAttemptOpensLeavesLinkPlainAndInputModeText)
     w->Form_Load();
     EXPECT_EQ(dialogs.texts(), QStringList{kNotFound});
     EXPECT_FALSE(port->portOpen());
-    EXPECT_FALSE(w->LblWeb->font().underline());
+    EXPECT_FALSE(control<QLabel>(w.get(), QStringLiteral("LblWeb"))->font().underline());
     EXPECT_EQ(port->inputMode(), SerialPort::InputModeText);
 }
 
@@ -60,16 +61,16 @@ TEST_F(StartUp, RestoresBoxesFromFileAndOpensWithoutWritingToThePort)
     writeSettings("COM 3\r\n19 200\r\nENEV\r\n7\r\n1.5\r\n");
     start();
     EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_EQ(w->CboCom->currentText(), "COM3");
-    EXPECT_EQ(w->CboBaudrate->currentText(), "19200");
-    EXPECT_EQ(w->CboParitybit->currentText(), "ENEV");
-    EXPECT_EQ(w->CboDatabit->currentText(), "7");
-    EXPECT_EQ(w->CboStopbit->currentText(), "2");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboCom"))->currentText(), "COM3");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboBaudrate"))->currentText(), "19200");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboParitybit"))->currentText(), "ENEV");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboDatabit"))->currentText(), "7");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboStopbit"))->currentText(), "2");
     EXPECT_EQ(port->openedPorts, QList<int>{3});
     EXPECT_EQ(port->openedSettings.last(), "19200,E,7,2");
-    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM3 OPEND，19200,E,7,2");
-    EXPECT_TRUE(w->ImgSwitchOn->isVisibleTo(w.get()));
-    EXPECT_FALSE(w->ImgSwitchOff->isVisibleTo(w.get()));
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtStatus"))->text(), "STATUS：COM3 OPEND，19200,E,7,2");
+    EXPECT_TRUE(control<QLabel>(w.get(), QStringLiteral("ImgSwitchOn"))->isVisibleTo(w.get()));
+    EXPECT_FALSE(control<QLabel>(w.get(), QStringLiteral("ImgSwitchOff"))->isVisibleTo(w.get()));
     EXPECT_TRUE(port->writes.isEmpty());
 }
 
@@ -80,12 +81,12 @@ TEST_F(StartUp, FifthLineWithoutLineEndAppliesOnlyPortAndParity)
     port->existingPorts = {};
     w->Form_Load();
     EXPECT_EQ(dialogs.texts(), QStringList{kNotFound});
-    EXPECT_EQ(w->CboCom->currentText(), "COM2");
-    EXPECT_EQ(w->CboParitybit->currentText(), "ODD");
-    EXPECT_EQ(w->CboBaudrate->currentText(), "9600");
-    EXPECT_EQ(w->CboDatabit->currentText(), "8");
-    EXPECT_EQ(w->CboStopbit->currentText(), "1");
-    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM2  Cloced");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboCom"))->currentText(), "COM2");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboParitybit"))->currentText(), "ODD");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboBaudrate"))->currentText(), "9600");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboDatabit"))->currentText(), "8");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("CboStopbit"))->currentText(), "1");
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtStatus"))->text(), "STATUS：COM2  Cloced");
 }
 
 TEST_F(StartUp, BinaryOrHugeSettingsFileNeverCrashes)
@@ -101,23 +102,23 @@ TEST_F(PortGroup, SwitchClosesThenReopensTwiceWritesFileAndGreets)
 {
     writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
     start();
-    QTest::mouseClick(w->CmdSwitch, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch")), Qt::LeftButton);
     EXPECT_FALSE(port->portOpen());
-    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1  Cloced");
-    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtStatus"))->text(), "STATUS：COM1  Cloced");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch"))->text(), "打开串口");
 
-    w->CboStopbit->setEditText("1.5");
+    control<QComboBox>(w.get(), QStringLiteral("CboStopbit"))->setEditText("1.5");
     const int opensBefore = port->openCount;
     const qint64 t0 = port->elapsedMs();
-    QTest::mouseClick(w->CmdSwitch, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch")), Qt::LeftButton);
     EXPECT_EQ(port->openCount - opensBefore, 2); // opened, closed and opened again
     EXPECT_EQ(port->openedSettings.last(), "9600,N,8,2");
-    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1 OPEND，9600,N,8,1.5");
-    EXPECT_EQ(w->CmdSwitch->text(), "关闭串口");
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtStatus"))->text(), "STATUS：COM1 OPEND，9600,N,8,1.5");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch"))->text(), "关闭串口");
     ASSERT_EQ(port->writes.size(), 1);
     EXPECT_EQ(port->writes[0].bytes, QByteArray("\xAA\xB3\xF5"));
     EXPECT_GE(port->writes[0].ms - t0, 1000);
-    EXPECT_FALSE(w->arrowlabel->isVisibleTo(w.get()));
+    EXPECT_FALSE(control<QLabel>(w.get(), QStringLiteral("arrowlabel"))->isVisibleTo(w.get()));
     EXPECT_EQ(readFile(settingsFilePath(dir.path())), QByteArray("COM1\r\n9600\r\nNONE\r\n8\r\n1.5\r\n"));
 }
 
@@ -125,11 +126,11 @@ TEST_F(PortGroup, PickingAMissingPortWarnsOnceWritesFileAndSendsNoGreeting)
 {
     start();
     dialogs.messages.clear();
-    w->CboCom->setCurrentIndex(11); // COM12 does not exist
-    w->CboCom_Click();
+    control<QComboBox>(w.get(), QStringLiteral("CboCom"))->setCurrentIndex(11); // COM12 does not exist
+    w->portGroup()->CboCom_Click();
     EXPECT_EQ(dialogs.texts(), QStringList{kRetry});
-    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM12  Cloced");
-    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtStatus"))->text(), "STATUS：COM12  Cloced");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch"))->text(), "打开串口");
     EXPECT_TRUE(port->writes.isEmpty());
     EXPECT_EQ(readFile(settingsFilePath(dir.path())), QByteArray("COM12\r\n9600\r\nNONE\r\n8\r\n1\r\n"));
 }
@@ -137,12 +138,12 @@ TEST_F(PortGroup, PickingAMissingPortWarnsOnceWritesFileAndSendsNoGreeting)
 TEST_F(PortGroup, SwitchOnAMissingPortWarnsTwiceAndEndsClosed)
 {
     start();
-    w->ClosePort();
+    w->portGroup()->ClosePort();
     dialogs.messages.clear();
     port->existingPorts = {};
-    QTest::mouseClick(w->CmdSwitch, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch")), Qt::LeftButton);
     EXPECT_EQ(dialogs.texts(), (QStringList{kRetry, kRetry}));
-    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1  Cloced");
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtStatus"))->text(), "STATUS：COM1  Cloced");
     EXPECT_TRUE(port->writes.isEmpty());
     EXPECT_TRUE(QFile::exists(settingsFilePath(dir.path())));
 }
@@ -151,8 +152,8 @@ TEST_F(PortGroup, HandTypedPortWithoutNumberFailsLikeAMissingPort)
 {
     start();
     dialogs.messages.clear();
-    w->CboCom->setEditText("COM-1");
-    w->CboCom_Click();
+    control<QComboBox>(w.get(), QStringLiteral("CboCom"))->setEditText("COM-1");
+    w->portGroup()->CboCom_Click();
     EXPECT_EQ(dialogs.texts(), QStringList{kRetry});
     EXPECT_FALSE(port->portOpen());
 }
@@ -162,8 +163,8 @@ TEST_F(PortGroup, LostPortShowsClosedDisplay)
     writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
     start();
     port->lose();
-    EXPECT_EQ(w->TxtStatus->text(), "STATUS：COM1  Cloced");
-    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtStatus"))->text(), "STATUS：COM1  Cloced");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch"))->text(), "打开串口");
 }
 
 using Quit = RelayFixture;
@@ -172,9 +173,9 @@ TEST_F(Quit, QuitWhileAHandlerWaitsInSleep2ClosesPortAndUnwinds)
 {
     writeSettings("COM1\r\n9600\r\nNONE\r\n8\r\n1\r\n");
     start();
-    w->ClosePort();
+    w->portGroup()->ClosePort();
     QTimer::singleShot(200, w.get(), [this] { w->CmdQuit_Click(); });
-    QTest::mouseClick(w->CmdSwitch, Qt::LeftButton); // waits in the greeting
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch")), Qt::LeftButton); // waits in the greeting
     EXPECT_EQ(quitCalls, 1);
     EXPECT_FALSE(port->portOpen());
     EXPECT_TRUE(port->writes.isEmpty()); // the greeting never went out
@@ -204,10 +205,10 @@ TEST_F(Quit, ClosingTheWindowQuits)
 TEST_F(Quit, ClockShowsDateAndTimeAfterFirstTick)
 {
     start(false);
-    EXPECT_EQ(w->LblNowTime->text(), "当前时间");
+    EXPECT_EQ(control<QLabel>(w.get(), QStringLiteral("LblNowTime"))->text(), "当前时间");
     QTest::qWait(120);
-    EXPECT_NE(w->LblNowTime->text(), "当前时间");
-    EXPECT_NE(w->LblNewDate->text(), "显示日前");
+    EXPECT_NE(control<QLabel>(w.get(), QStringLiteral("LblNowTime"))->text(), "当前时间");
+    EXPECT_NE(control<QLabel>(w.get(), QStringLiteral("LblNewDate"))->text(), "显示日前");
 }
 
 TEST_F(Quit, VisibleControlsCarryTheirNamesCaptionsAndPlaces)

@@ -3,6 +3,7 @@
 // tables, the relay writes must land in its coil table, and what the slave
 // cannot answer must change nothing in the tool.
 #include "modbusslave.h"
+#include "controls.h"
 #include "qtprint.h"
 #include "realport.h"
 #include "scripteddialogs.h"
@@ -11,7 +12,7 @@
 #include "serial/portresolver.h"
 #include "serial/portsettings.h"
 #include "serial/serialport.h"
-#include "status/devicestate.h"
+#include "board/devicestate.h"
 #include "status/devicestatus.h"
 
 #include <QCheckBox>
@@ -38,13 +39,13 @@ protected:
         ASSERT_TRUE(slave.linkAs(dir.path(), 1));
         w = startToolOnCom1(dir.path(), &dialogs);
         ASSERT_TRUE(w && w->MSComm->portOpen()) << dialogs.texts().join(QLatin1Char('|')).toStdString();
-        ASSERT_EQ(w->Combo1->currentText(), "33");
+        ASSERT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), "33");
     }
     void TearDown() override { w.reset(); }
 
     uint8_t lampByte(int base) const
     {
-        const DeviceState *s = w->currentDeviceState();
+        const DeviceState *s = w->statusWindows()->currentDeviceState();
         uint8_t v = 0;
         for (int k = 0; s && k < 8; ++k)
             if (s->lamp(base + k))
@@ -57,17 +58,17 @@ protected:
     // after both answers came in and the reply parser looked at them.
     bool readShows(uint8_t coils, uint8_t inputs)
     {
-        devicestatus *st = w->statusWindow();
+        devicestatus *st = w->statusWindows()->statusWindow();
         if (!st)
             return false;
         const int asked = slave.requests();
-        const qint64 received = w->RxTotal;
+        const qint64 received = w->counters()->RxTotal();
         // One request at a time: the slave takes the next after its answer.
-        st->Command3->click();
+        control<QPushButton>(st, QStringLiteral("Command3"))->click();
         if (!QTest::qWaitFor([&] { return slave.requests() > asked && relayLamps() == coils; }, 3000))
             return false;
-        st->Command4->click();
-        if (!QTest::qWaitFor([&] { return w->RxTotal >= received + 12; }, 3000))
+        control<QPushButton>(st, QStringLiteral("Command4"))->click();
+        if (!QTest::qWaitFor([&] { return w->counters()->RxTotal() >= received + 12; }, 3000))
             return false;
         QSignalSpy ticks(w->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout);
         return QTest::qWaitFor([&] { return ticks.size() >= 2 && relayLamps() == coils && inputLamps() == inputs; },
@@ -86,13 +87,13 @@ TEST_F(ToolOnLibmodbus, ReadsLightExactlyTheLampsOfTheSlavesTables)
 {
     slave.setCoils(0x5A);
     slave.setDiscreteInputs(0x81);
-    w->Command1->click();
-    ASSERT_NE(w->statusWindow(), nullptr);
+    control<QPushButton>(w.get(), QStringLiteral("Command1"))->click();
+    ASSERT_NE(w->statusWindows()->statusWindow(), nullptr);
     EXPECT_TRUE(QTest::qWaitFor([&] { return relayLamps() == 0x5A && inputLamps() == 0x81; }, 3000))
         << int(relayLamps()) << " " << int(inputLamps());
     // The relay boxes follow the relay answer.
     for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(w->statusWindow()->relayCheck(k)->isChecked(), bool((0x5A >> k) & 1)) << k;
+        EXPECT_EQ(w->statusWindows()->statusWindow()->relayCheck(k)->isChecked(), bool((0x5A >> k) & 1)) << k;
 
     slave.setCoils(0x01);
     slave.setDiscreteInputs(0xFE);
@@ -101,16 +102,16 @@ TEST_F(ToolOnLibmodbus, ReadsLightExactlyTheLampsOfTheSlavesTables)
 
 TEST_F(ToolOnLibmodbus, RelayWritesLandInTheCoilTable)
 {
-    w->Command1->click();
-    devicestatus *st = w->statusWindow();
+    control<QPushButton>(w.get(), QStringLiteral("Command1"))->click();
+    devicestatus *st = w->statusWindows()->statusWindow();
     ASSERT_NE(st, nullptr);
-    st->OPENALL->click();
+    control<QPushButton>(st, QStringLiteral("OPENALL"))->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return slave.coils() == 0xFF; }, 3000));
-    st->CLOSEALL->click();
+    control<QPushButton>(st, QStringLiteral("CLOSEALL"))->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return slave.coils() == 0x00; }, 3000));
     for (int k : {0, 2, 5, 7})
         st->relayCheck(k)->click();
-    st->Command2->click();
+    control<QPushButton>(st, QStringLiteral("Command2"))->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return slave.coils() == 0xA5; }, 3000));
     EXPECT_TRUE(readShows(0xA5, 0x00));
 }
@@ -119,19 +120,19 @@ TEST_F(ToolOnLibmodbus, WhatTheSlaveCannotAnswerChangesNothing)
 {
     slave.setCoils(0x3C);
     slave.setDiscreteInputs(0x42);
-    w->Command1->click();
+    control<QPushButton>(w.get(), QStringLiteral("Command1"))->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return relayLamps() == 0x3C && inputLamps() == 0x42; }, 3000));
 
     // The board's own direct output (function 0x88): silence or an
     // exception reply from the slave, and nothing moves in the tool.
     const int before = slave.requests();
     const int rejected = slave.rejected();
-    w->outcheck[0][0]->click();
-    w->Command2->click();
+    control<QCheckBox>(w.get(), QStringLiteral("outcheck%1").arg((0) + 1), 0)->click();
+    control<QPushButton>(w.get(), QStringLiteral("Command2"))->click();
     // libmodbus does not know the function: it drops the frame and flushes the line.
     ASSERT_TRUE(QTest::qWaitFor([&] { return slave.rejected() > rejected; }, 5000));
     // A search is a broadcast: libmodbus takes it and keeps silent; the address stays.
-    w->sdevice->click();
+    control<QPushButton>(w.get(), QStringLiteral("sdevice"))->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return slave.requests() > before; }, 3000));
     // Both went out before a read whose answers come after anything the
     // slave said to them; the lamps move only with those answers.
@@ -145,7 +146,7 @@ TEST_F(ToolOnLibmodbus, WhatTheSlaveCannotAnswerChangesNothing)
     EXPECT_TRUE(readShows(0x3C, 0x42));
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(slave.coils(), 0x3C);
-    EXPECT_EQ(w->Combo1->currentText(), "33");
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), "33");
 
     // The line is still in step afterwards.
     slave.setCoils(0xC3);

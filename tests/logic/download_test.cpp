@@ -1,4 +1,5 @@
 #include "relayfixture.h"
+#include "controls.h"
 
 #include "app/widgets.h"
 #include "protocol/frames.h"
@@ -37,7 +38,7 @@ protected:
     }
     bool buttonsEnabled() const
     {
-        return w->writefirst->isEnabled() && w->CmdReset->isEnabled() && w->writeadd->isEnabled();
+        return control<QPushButton>(w.get(), QStringLiteral("writefirst"))->isEnabled() && control<QPushButton>(w.get(), QStringLiteral("CmdReset"))->isEnabled() && control<QPushButton>(w.get(), QStringLiteral("writeadd"))->isEnabled();
     }
     QCheckBox *in(int s, int i) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
     QCheckBox *out(int s, int k) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
@@ -49,7 +50,7 @@ TEST_F(Download, EmptyGridGivesEightFramesAtLeast250msApart)
 {
     QElapsedTimer clock;
     clock.start();
-    w->writefirst->click();
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     EXPECT_GE(clock.elapsed(), 1850);
 
     ASSERT_EQ(port->writes.size(), 8);
@@ -78,14 +79,14 @@ TEST_F(Download, StepsCarryTheirMasksAndAddressZeroIsAnAddressLikeAnyOther)
     in(2, 15)->click();
     out(2, 2)->click();
     out(2, 3)->click();
-    w->writefirst->click();
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     ASSERT_EQ(port->writes.size(), 8);
     EXPECT_EQ(port->writes[0].bytes, hex("21100077000305010100010001B5"));
     EXPECT_EQ(port->writes[1].bytes, hex("211000770003050203800C004175"));
 
     port->writes.clear();
-    w->Combo1->setEditText("0");
-    w->writefirst->click();
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText("0");
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     ASSERT_EQ(port->writes.size(), 8);
     for (const auto &wr : port->writes) {
         EXPECT_EQ(wr.bytes.size(), 14);
@@ -106,11 +107,11 @@ TEST_F(Download, ChangesDuringThePausesReachOnlyStepsNotYetSentAndTheAddressIsRe
         out(8, 5)->click();
         in(8, 12)->click();
         in(1, 3)->click();
-        w->Combo1->setEditText("7");
+        control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText("7");
         changed = true;
         return true;
     });
-    w->writefirst->click();
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     ASSERT_TRUE(changed);
     ASSERT_EQ(port->writes.size(), 8);
     EXPECT_EQ(port->writes[0].bytes, frames::StepFrame(33, LogicStep{1, 0, 0, 0}));
@@ -127,12 +128,12 @@ TEST_F(Download, TheThreeButtonsAreLockedWhileItRunsAndOnlyThose)
     during([&] {
         if (port->writes.isEmpty())
             return false;
-        allLocked = allLocked && !w->writefirst->isEnabled() && !w->CmdReset->isEnabled() && !w->writeadd->isEnabled();
-        othersLive = othersLive && w->sdevice->isEnabled() && w->loadname->isEnabled() && in(5, 5)->isEnabled();
+        allLocked = allLocked && !control<QPushButton>(w.get(), QStringLiteral("writefirst"))->isEnabled() && !control<QPushButton>(w.get(), QStringLiteral("CmdReset"))->isEnabled() && !control<QPushButton>(w.get(), QStringLiteral("writeadd"))->isEnabled();
+        othersLive = othersLive && control<QPushButton>(w.get(), QStringLiteral("sdevice"))->isEnabled() && control<QPushButton>(w.get(), QStringLiteral("loadname"))->isEnabled() && in(5, 5)->isEnabled();
         ++checks;
         return port->writes.size() == 8;
     });
-    w->writefirst->click();
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     EXPECT_GT(checks, 0);
     EXPECT_TRUE(allLocked);
     EXPECT_TRUE(othersLive);
@@ -141,13 +142,13 @@ TEST_F(Download, TheThreeButtonsAreLockedWhileItRunsAndOnlyThose)
 
 TEST_F(Download, EmptyAddressShowsItsMessageMovesFocusAndSendsNothing)
 {
-    w->Combo1->setEditText("");
-    w->writefirst->click();
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText("");
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].title, "KestruneV1.0");
     EXPECT_EQ(dialogs.messages[0].text, "485原地址不能为空！请点击“搜索设备”按钮");
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Critical);
-    EXPECT_EQ(w->focusWidget(), w->sdevice);
+    EXPECT_EQ(w->focusWidget(), control<QPushButton>(w.get(), QStringLiteral("sdevice")));
     EXPECT_TRUE(port->writes.isEmpty());
     EXPECT_TRUE(buttonsEnabled());
 }
@@ -157,8 +158,8 @@ TEST_F(Download, AddressOutsideZeroTo255ShowsTheRangeMessageAndSendsNothing)
     for (const char *text : {"abc", "300", "-1", " "}) {
         SCOPED_TRACE(text);
         dialogs.messages.clear();
-        w->Combo1->setEditText(text);
-        w->writefirst->click();
+        control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText(text);
+        control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
         ASSERT_EQ(dialogs.messages.size(), 1);
         EXPECT_EQ(dialogs.messages[0].title, "KestruneV1.0");
         EXPECT_EQ(dialogs.messages[0].text, "485地址范围为0-255！");
@@ -171,7 +172,7 @@ TEST_F(Download, AddressOutsideZeroTo255ShowsTheRangeMessageAndSendsNothing)
 TEST_F(Download, ClosedPortWarnsAndSendsNothing)
 {
     port->setPortOpen(false);
-    w->writefirst->click();
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, "串口没有打开，请打开串口");
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Warning);
@@ -187,13 +188,13 @@ TEST_F(Download, PortLostMidwayStopsAfterWholeFramesAndFreesTheButtons)
         port->lose();
         return true;
     });
-    w->writefirst->click();
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     ASSERT_EQ(port->writes.size(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(port->writes[i].bytes, frames::StepFrame(33, LogicStep{uint8_t(i + 1), 0, 0, 0}));
     EXPECT_TRUE(buttonsEnabled());
     EXPECT_FALSE(port->portOpen());
-    EXPECT_EQ(w->CmdSwitch->text(), "打开串口");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch"))->text(), "打开串口");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -205,7 +206,7 @@ TEST_F(Download, QuitDuringTheDownloadEndsItAtOnce)
         w->CmdQuit_Click();
         return true;
     });
-    w->writefirst->click();
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
     EXPECT_EQ(quitCalls, 1);
     EXPECT_EQ(port->writes.size(), 2);
     EXPECT_FALSE(port->portOpen());

@@ -1,4 +1,5 @@
 #include "relayfixture.h"
+#include "controls.h"
 
 #include "app/widgets.h"
 
@@ -23,8 +24,8 @@ protected:
     // A real mouse click on the box's indicator, scrolling the grid so the box is in view.
     void click(QCheckBox *box)
     {
-        const int y = box->mapTo(w->Picture3, QPoint(0, 0)).y();
-        w->VScroll1->setValue(qBound(0, (y - 300) / 20 * 20, 620));
+        const int y = box->mapTo(control<QWidget>(w.get(), QStringLiteral("Picture3")), QPoint(0, 0)).y();
+        control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->setValue(qBound(0, (y - 300) / 20 * 20, 620));
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     }
     // Which boxes of the whole grid are greyed, as "in3(8)" / "out2(2)".
@@ -58,7 +59,7 @@ const int kGroupFrames[8][3] = {{0, 1, 2},    {3, 4, 5},    {6, 7, 8},    {11, 1
 TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
 {
     auto *p3 = w->findChild<QWidget *>("Picture3");
-    ASSERT_EQ(p3, w->Picture3);
+    ASSERT_EQ(p3, control<QWidget>(w.get(), QStringLiteral("Picture3")));
     EXPECT_EQ(p3->parentWidget(), w.get());
     EXPECT_EQ(p3->geometry(), QRect(120, 0, 1041, 2008));
     auto *p2 = w->findChild<QWidget *>("Picture2(1)");
@@ -109,7 +110,7 @@ TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
         EXPECT_EQ(in(i + 1, 0)->font().pointSizeF(), 14.25);
     }
     auto *bar = w->findChild<QScrollBar *>("VScroll1");
-    ASSERT_EQ(bar, w->VScroll1);
+    ASSERT_EQ(bar, control<QScrollBar>(w.get(), QStringLiteral("VScroll1")));
     EXPECT_EQ(bar->geometry(), QRect(1168, 336, 33, 121));
     EXPECT_EQ(bar->minimum(), 0);
     EXPECT_EQ(bar->maximum(), 620);
@@ -121,7 +122,7 @@ TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
 TEST_F(Grid, EmptyAtStartAndMasksFollowTheBoxes)
 {
     for (int s = 1; s <= 8; ++s) {
-        const LogicStep st = w->ReadLogicStep(s);
+        const LogicStep st = w->stepGrid()->ReadLogicStep(s);
         EXPECT_EQ(st.stepNo, s);
         EXPECT_EQ(st.andMask | st.orMask | st.outMask, 0);
     }
@@ -129,19 +130,19 @@ TEST_F(Grid, EmptyAtStartAndMasksFollowTheBoxes)
 
     click(in(3, 0));
     click(in(3, 15));
-    LogicStep st = w->ReadLogicStep(3);
+    LogicStep st = w->stepGrid()->ReadLogicStep(3);
     EXPECT_EQ(st.andMask, 0x01);
     EXPECT_EQ(st.orMask, 0x80);
     EXPECT_EQ(st.outMask, 0);
     // Within the step only the partners are greyed; no other step is touched.
     EXPECT_EQ(greyed(), (QStringList{"in3(7)", "in3(8)"}));
     EXPECT_FALSE(in(3, 8)->isChecked());
-    EXPECT_EQ(w->ReadLogicStep(2).andMask, 0);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(2).andMask, 0);
 
     // Unchecking gives the partner back.
     click(in(3, 0));
     EXPECT_EQ(greyed(), QStringList{"in3(7)"});
-    EXPECT_EQ(w->ReadLogicStep(3).andMask, 0);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(3).andMask, 0);
 }
 
 TEST_F(Grid, KeyboardChangesApplyTheRulesToo)
@@ -149,11 +150,11 @@ TEST_F(Grid, KeyboardChangesApplyTheRulesToo)
     in(6, 9)->setFocus();
     QTest::keyClick(in(6, 9), Qt::Key_Space);
     EXPECT_TRUE(in(6, 9)->isChecked());
-    EXPECT_EQ(w->ReadLogicStep(6).orMask, 0x02);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(6).orMask, 0x02);
     EXPECT_EQ(greyed(), QStringList{"in6(1)"});
 
     QTest::keyClick(out(4, 6), Qt::Key_Space);
-    EXPECT_EQ(w->ReadLogicStep(4).outMask, 0x40);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(4).outMask, 0x40);
     EXPECT_EQ(greyed().size(), 8);
     QTest::keyClick(out(4, 6), Qt::Key_Space);
     QTest::keyClick(in(6, 9), Qt::Key_Space);
@@ -164,15 +165,15 @@ TEST_F(Grid, AllInputsOfTheAndGroupGreyTheWholeOrGroup)
 {
     for (int k = 0; k < 8; ++k)
         click(in(8, k));
-    EXPECT_EQ(w->ReadLogicStep(8).andMask, 0xFF);
-    EXPECT_EQ(w->ReadLogicStep(8).orMask, 0);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(8).andMask, 0xFF);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(8).orMask, 0);
     EXPECT_EQ(greyed().join(','), rng(8, 8, 15, false));
 }
 
 TEST_F(Grid, AnOutputIsDrivenByOneStepAtATime)
 {
     click(out(5, 2));
-    EXPECT_EQ(w->ReadLogicStep(5).outMask, 0x04);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(5).outMask, 0x04);
     EXPECT_EQ(greyed(), (QStringList{"out1(2)", "out2(2)", "out3(2)", "out4(2)", "out6(2)", "out7(2)", "out8(2)"}));
     // A greyed box does not take clicks.
     click(out(2, 2));
@@ -181,7 +182,7 @@ TEST_F(Grid, AnOutputIsDrivenByOneStepAtATime)
     click(out(5, 2));
     EXPECT_TRUE(greyed().isEmpty());
     click(out(2, 2));
-    EXPECT_EQ(w->ReadLogicStep(2).outMask, 0x04);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(2).outMask, 0x04);
     EXPECT_EQ(greyed().size(), 7);
     EXPECT_FALSE(out(5, 2)->isEnabled());
     EXPECT_TRUE(out(2, 2)->isEnabled());
@@ -191,7 +192,7 @@ TEST_F(Grid, AllOutputsInStepOneGreyEveryOtherOutputGroup)
 {
     for (int k = 0; k < 8; ++k)
         click(out(1, k));
-    EXPECT_EQ(w->ReadLogicStep(1).outMask, 0xFF);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(1).outMask, 0xFF);
     QStringList expected;
     for (int s = 2; s <= 8; ++s)
         expected << rng(s, 0, 7, true);
@@ -203,8 +204,8 @@ TEST_F(Grid, CaptionsReachBothInputGroupsOfEveryStepAndLeaveStatesAlone)
     click(in(4, 2));
     click(out(7, 7));
     const QStringList before = greyed();
-    w->SetInputCaption(2, "X02:进水阀");
-    w->SetOutputCaption(7, "Y07:报警灯");
+    w->stepGrid()->SetInputCaption(2, "X02:进水阀");
+    w->stepGrid()->SetOutputCaption(7, "Y07:报警灯");
     for (int s = 1; s <= 8; ++s) {
         EXPECT_EQ(in(s, 2)->text(), "X02:进水阀");
         EXPECT_EQ(in(s, 10)->text(), "X02:进水阀");
@@ -215,32 +216,32 @@ TEST_F(Grid, CaptionsReachBothInputGroupsOfEveryStepAndLeaveStatesAlone)
     EXPECT_EQ(greyed(), before);
     EXPECT_TRUE(in(4, 2)->isChecked());
     EXPECT_TRUE(out(7, 7)->isChecked());
-    EXPECT_EQ(w->ReadLogicStep(4).andMask, 0x04);
+    EXPECT_EQ(w->stepGrid()->ReadLogicStep(4).andMask, 0x04);
 }
 
 TEST_F(Grid, ScrollingShowsStepEightInFullAndBackToStepOneAtTheTop)
 {
-    auto topInWindow = [&](int i) { return w->Frame4[i]->mapTo(w.get(), QPoint(0, 0)).y(); };
+    auto topInWindow = [&](int i) { return control<QGroupBox>(w.get(), QStringLiteral("Frame4"), i)->mapTo(w.get(), QPoint(0, 0)).y(); };
     EXPECT_EQ(topInWindow(0), 0);
-    w->VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(w->VScroll1->value(), 20);
-    EXPECT_EQ(w->Picture3->y(), -20);
-    w->VScroll1->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    EXPECT_EQ(w->Picture3->y(), -40);
+    control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->value(), 20);
+    EXPECT_EQ(control<QWidget>(w.get(), QStringLiteral("Picture3"))->y(), -20);
+    control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(control<QWidget>(w.get(), QStringLiteral("Picture3"))->y(), -40);
 
-    w->VScroll1->triggerAction(QAbstractSlider::SliderToMaximum);
-    EXPECT_EQ(w->VScroll1->value(), 620);
-    EXPECT_EQ(w->Picture3->y(), -620);
+    control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->value(), 620);
+    EXPECT_EQ(control<QWidget>(w.get(), QStringLiteral("Picture3"))->y(), -620);
     EXPECT_GE(topInWindow(7), 0);
-    EXPECT_LE(topInWindow(7) + w->Frame4[7]->height(), w->height());
+    EXPECT_LE(topInWindow(7) + control<QGroupBox>(w.get(), QStringLiteral("Frame4"), 7)->height(), w->height());
 
     // Dragging the thumb moves the panel as it goes.
-    w->VScroll1->setSliderDown(true);
-    w->VScroll1->setSliderPosition(300);
-    EXPECT_EQ(w->Picture3->y(), -300);
-    w->VScroll1->setSliderDown(false);
+    control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->setSliderDown(true);
+    control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->setSliderPosition(300);
+    EXPECT_EQ(control<QWidget>(w.get(), QStringLiteral("Picture3"))->y(), -300);
+    control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->setSliderDown(false);
 
-    w->VScroll1->triggerAction(QAbstractSlider::SliderToMinimum);
-    EXPECT_EQ(w->Picture3->y(), 0);
+    control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(control<QWidget>(w.get(), QStringLiteral("Picture3"))->y(), 0);
     EXPECT_EQ(topInWindow(0), 0);
 }

@@ -1,6 +1,7 @@
 #include "relayfixture.h"
+#include "controls.h"
 
-#include "app/gbk.h"
+#include "terminal/gbk.h"
 #include "app/widgets.h"
 #include "logic/editform.h"
 #include "logic/namesfile.h"
@@ -96,11 +97,10 @@ protected:
     {
         start();
         dialogs.messages.clear();
-        w->TxtSendPath = new QPlainTextEdit(w.get());
     }
     editform *openEditor()
     {
-        w->editname->click();
+        control<QPushButton>(w.get(), QStringLiteral("editname"))->click();
         return w->findChild<editform *>("editform");
     }
     QString file(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
@@ -118,7 +118,7 @@ protected:
     void load(std::optional<QString> answer)
     {
         dialogs.fileAnswers = {answer};
-        w->loadname->click();
+        control<QPushButton>(w.get(), QStringLiteral("loadname"))->click();
     }
     QCheckBox *in(int s, int i) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
     QCheckBox *out(int s, int k) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
@@ -185,25 +185,25 @@ TEST_F(Names, EditorLayoutAndItsLifecycle)
         EXPECT_EQ(tx->maxLength(), 32767); // no limit of our own
         EXPECT_EQ(tx->font().pointSizeF(), 14.25);
     }
-    EXPECT_EQ(e->Command1->text(), "保存设置");
-    EXPECT_EQ(e->Command1->geometry(), QRect(352, 328, 153, 41));
-    EXPECT_EQ(e->Command2->text(), "退出");
-    EXPECT_EQ(e->Command2->geometry(), QRect(592, 328, 137, 41));
+    EXPECT_EQ(control<QPushButton>(e, QStringLiteral("Command1"))->text(), "保存设置");
+    EXPECT_EQ(control<QPushButton>(e, QStringLiteral("Command1"))->geometry(), QRect(352, 328, 153, 41));
+    EXPECT_EQ(control<QPushButton>(e, QStringLiteral("Command2"))->text(), "退出");
+    EXPECT_EQ(control<QPushButton>(e, QStringLiteral("Command2"))->geometry(), QRect(592, 328, 137, 41));
 
     // Open again: the same window, texts kept; the main window stays usable.
-    e->Text1[3]->setText("keep");
+    control<QLineEdit>(e, QStringLiteral("Text1"), 3)->setText("keep");
     EXPECT_EQ(openEditor(), e);
-    EXPECT_EQ(e->Text1[3]->text(), "keep");
+    EXPECT_EQ(control<QLineEdit>(e, QStringLiteral("Text1"), 3)->text(), "keep");
     EXPECT_TRUE(w->isEnabled());
 
     // Exit discards the window; the next one starts empty.
     QPointer<editform> gone(e);
-    e->Command2->click();
+    control<QPushButton>(e, QStringLiteral("Command2"))->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(gone);
     editform *again = openEditor();
     ASSERT_TRUE(again);
-    EXPECT_TRUE(again->Text1[3]->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(again, QStringLiteral("Text1"), 3)->text().isEmpty());
 }
 
 TEST_F(Names, SaveThenLoadRoundTripsChineseNamesInGbk)
@@ -211,13 +211,13 @@ TEST_F(Names, SaveThenLoadRoundTripsChineseNamesInGbk)
     editform *e = openEditor();
     // Typed: a key event carrying the text, as an input method delivers it.
     QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("进水阀"));
-    QApplication::sendEvent(e->Text1[2], &typed);
-    e->Text1[8]->setText("水泵");
-    e->Text1[15]->setText("报警灯 2");
+    QApplication::sendEvent(control<QLineEdit>(e, QStringLiteral("Text1"), 2), &typed);
+    control<QLineEdit>(e, QStringLiteral("Text1"), 8)->setText("水泵");
+    control<QLineEdit>(e, QStringLiteral("Text1"), 15)->setText("报警灯 2");
     const QString path = file("names.txt");
     write(path, "old content that is replaced without asking");
     dialogs.fileAnswers = {path};
-    e->Command1->click();
+    control<QPushButton>(e, QStringLiteral("Command1"))->click();
 
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
     const auto &r = dialogs.fileRequests[0];
@@ -239,9 +239,9 @@ TEST_F(Names, SaveThenLoadRoundTripsChineseNamesInGbk)
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Warning);
     // The editor stays open with its texts; the remembered name is cleared.
     EXPECT_TRUE(e->isVisible());
-    EXPECT_EQ(e->Text1[8]->text(), "水泵");
+    EXPECT_EQ(control<QLineEdit>(e, QStringLiteral("Text1"), 8)->text(), "水泵");
     EXPECT_TRUE(e->CommonDialog1.FileName.isEmpty());
-    e->Command1->click(); // cancelled
+    control<QPushButton>(e, QStringLiteral("Command1"))->click(); // cancelled
     EXPECT_TRUE(dialogs.fileRequests[1].fileName.isEmpty());
 
     load(path);
@@ -249,7 +249,7 @@ TEST_F(Names, SaveThenLoadRoundTripsChineseNamesInGbk)
     EXPECT_FALSE(dialogs.fileRequests[2].save);
     EXPECT_EQ(dialogs.fileRequests[2].title, "打开文件");
     EXPECT_EQ(dialogs.fileRequests[2].filter, "文本文件（*.txt）|*.txt");
-    EXPECT_EQ(w->TxtSendPath->toPlainText(), path);
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText(), path);
     QStringList lines;
     for (int i = 0; i < 16; ++i)
         lines << namesfile::prefix(i) + names[i];
@@ -264,7 +264,7 @@ TEST_F(Names, EveryBoxEmptySavesTheSixteenPrefixLinesAndLoadsThemAsCaptions)
     editform *e = openEditor();
     const QString path = file("empty.txt");
     dialogs.fileAnswers = {path};
-    e->Command1->click();
+    control<QPushButton>(e, QStringLiteral("Command1"))->click();
     EXPECT_EQ(read(path), prefixLines());
     load(path);
     QStringList prefixes;
@@ -281,7 +281,7 @@ TEST_F(Names, ShortAndLfOnlyFilesChangeNothingAndLaterCommandsStillWork)
     const QString shortFile = file("short.txt");
     write(shortFile, prefixLines().left(prefixLines().lastIndexOf("Y07:")));
     load(shortFile);
-    EXPECT_EQ(w->TxtSendPath->toPlainText(), shortFile);
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText(), shortFile);
     EXPECT_EQ(captions(), initial);
 
     const QString lfFile = file("lf.txt");
@@ -295,10 +295,10 @@ TEST_F(Names, ShortAndLfOnlyFilesChangeNothingAndLaterCommandsStillWork)
 
     // A save in the editor and a load of a correct file both still work.
     editform *e = openEditor();
-    e->Text1[0]->setText("启动");
+    control<QLineEdit>(e, QStringLiteral("Text1"), 0)->setText("启动");
     const QString good = file("good.txt");
     dialogs.fileAnswers = {good};
-    e->Command1->click();
+    control<QPushButton>(e, QStringLiteral("Command1"))->click();
     EXPECT_EQ(dialogs.texts(), QStringList{"文件保存成功！"});
     load(good);
     EXPECT_EQ(in(1, 0)->text(), "X00:启动");
@@ -325,10 +325,10 @@ TEST_F(Names, CancellingTheDialogs)
 {
     // Never chose a file: nothing changes, the path box is emptied.
     const QStringList initial = captions();
-    w->TxtSendPath->setPlainText("before");
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->setPlainText("before");
     load(std::nullopt);
     EXPECT_EQ(captions(), initial);
-    EXPECT_TRUE(w->TxtSendPath->toPlainText().isEmpty());
+    EXPECT_TRUE(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText().isEmpty());
 
     // After a load, a cancelled dialog loads the same file again.
     const QString path = file("a.txt");
@@ -339,19 +339,19 @@ TEST_F(Names, CancellingTheDialogs)
     write(path, changed);
     load(std::nullopt);
     EXPECT_EQ(dialogs.fileRequests.last().fileName, path);
-    EXPECT_EQ(w->TxtSendPath->toPlainText(), path);
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText(), path);
     EXPECT_EQ(in(7, 13)->text(), "X05:again");
 
     // Save: cancelled, blank path, a folder that does not exist: silent.
     editform *e = openEditor();
-    e->Text1[1]->setText("x");
+    control<QLineEdit>(e, QStringLiteral("Text1"), 1)->setText("x");
     dialogs.fileAnswers = {std::nullopt, QString("   "), file("no/such/folder/n.txt")};
-    e->Command1->click();
-    e->Command1->click();
-    e->Command1->click();
+    control<QPushButton>(e, QStringLiteral("Command1"))->click();
+    control<QPushButton>(e, QStringLiteral("Command1"))->click();
+    control<QPushButton>(e, QStringLiteral("Command1"))->click();
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_FALSE(QFile::exists(file("no/such/folder/n.txt")));
-    EXPECT_EQ(e->Text1[1]->text(), "x");
+    EXPECT_EQ(control<QLineEdit>(e, QStringLiteral("Text1"), 1)->text(), "x");
     EXPECT_TRUE(e->isVisible());
 }
 

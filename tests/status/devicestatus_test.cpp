@@ -1,7 +1,8 @@
 #include "relayfixture.h"
+#include "controls.h"
 
 #include "protocol/frames.h"
-#include "status/devicestate.h"
+#include "board/devicestate.h"
 #include "status/devicestatus.h"
 
 #include <QApplication>
@@ -53,7 +54,7 @@ protected:
         w->show();
         QApplication::setActiveWindow(w.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-        win = w->ShowDeviceStatus();
+        win = w->statusWindows()->ShowDeviceStatus();
         ASSERT_NE(win, nullptr);
     }
     bool lit(int i) const { return win->litLamp(i)->isVisibleTo(win) && !win->darkLamp(i)->isVisibleTo(win); }
@@ -75,7 +76,7 @@ protected:
     void closeAndWait()
     {
         QPointer<devicestatus> gone(win);
-        QTest::mouseClick(win->Command1, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(win, QStringLiteral("Command1")), Qt::LeftButton);
         ASSERT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 2000));
         win = nullptr;
     }
@@ -102,10 +103,10 @@ TEST_F(StatusWindow, ControlsCarryTheirNamesCaptionsAndLampsStartDark)
     EXPECT_EQ(win->findChild<QLabel *>("Label10")->text(), "继电器状态：");
     EXPECT_EQ(win->findChild<QLabel *>("Label27")->text(), " 输入状态：");
     // Check9 is Y00 and lies in the lower row, Check2 (Y07) upper left.
-    EXPECT_EQ(win->relayCheck(0), win->Check9);
-    EXPECT_EQ(win->relayCheck(7), win->Check2);
-    EXPECT_LT(win->Check2->y(), win->Check9->y());
-    EXPECT_LT(win->Check2->x(), win->Check5->x());
+    EXPECT_EQ(win->relayCheck(0), control<QCheckBox>(win, QStringLiteral("Check9")));
+    EXPECT_EQ(win->relayCheck(7), control<QCheckBox>(win, QStringLiteral("Check2")));
+    EXPECT_LT(control<QCheckBox>(win, QStringLiteral("Check2"))->y(), control<QCheckBox>(win, QStringLiteral("Check9"))->y());
+    EXPECT_LT(control<QCheckBox>(win, QStringLiteral("Check2"))->x(), control<QCheckBox>(win, QStringLiteral("Check5"))->x());
 
     for (int bit = 0; bit < 8; ++bit) {
         auto *y = win->findChild<QLabel *>(QStringLiteral("Label%1").arg(18 - bit));
@@ -133,15 +134,15 @@ TEST_F(StatusWindow, ControlsCarryTheirNamesCaptionsAndLampsStartDark)
     }
     EXPECT_TRUE(allDark());
     EXPECT_EQ(tickedRelayBoxes(), 0);
-    EXPECT_FALSE(win->Check1->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(win, QStringLiteral("Check1"))->isChecked());
 }
 
 TEST_F(StatusWindow, BitOperationSendsTheTickedBoxesAndLeavesTheLamps)
 {
-    QTest::mouseClick(win->Check9, Qt::LeftButton);
-    QTest::mouseClick(win->Check2, Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check9")), Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check2")), Qt::LeftButton);
     EXPECT_TRUE(port->writes.isEmpty()); // ticking a relay box sends nothing
-    QTest::mouseClick(win->Command2, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(win, QStringLiteral("Command2")), Qt::LeftButton);
     ASSERT_EQ(port->writes.size(), 1);
     EXPECT_EQ(port->writes[0].bytes, hex("210F0000000801813CED"));
     EXPECT_TRUE(allDark());
@@ -149,10 +150,10 @@ TEST_F(StatusWindow, BitOperationSendsTheTickedBoxesAndLeavesTheLamps)
 
 TEST_F(StatusWindow, AllOnAndAllOffSendAndSetTheBoxes)
 {
-    QTest::mouseClick(win->OPENALL, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(win, QStringLiteral("OPENALL")), Qt::LeftButton);
     EXPECT_EQ(port->writes.last().bytes, hex("210F0000000801FFBCCD"));
     EXPECT_EQ(tickedRelayBoxes(), 8);
-    QTest::mouseClick(win->CLOSEALL, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(win, QStringLiteral("CLOSEALL")), Qt::LeftButton);
     EXPECT_EQ(port->writes.last().bytes, hex("210F000000080100FC8D"));
     EXPECT_EQ(tickedRelayBoxes(), 0);
     EXPECT_EQ(port->writes.size(), 2);
@@ -162,14 +163,14 @@ TEST_F(StatusWindow, AllOnAndAllOffSendAndSetTheBoxes)
 
 TEST_F(StatusWindow, AllOffWithoutAddressStillClearsTheBoxes)
 {
-    w->ApplyRelayState(0xFF);
+    w->statusWindows()->ApplyRelayState(0xFF);
     ASSERT_EQ(tickedRelayBoxes(), 8);
-    w->Combo1->setEditText(QString());
-    win->Command3->setFocus();
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText(QString());
+    control<QPushButton>(win, QStringLiteral("Command3"))->setFocus();
     win->CLOSEALL_Click();
     EXPECT_EQ(dialogs.texts(), QStringList{kEmptyAddress});
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Critical);
-    EXPECT_EQ(w->focusWidget(), w->sdevice);
+    EXPECT_EQ(w->focusWidget(), control<QPushButton>(w.get(), QStringLiteral("sdevice")));
     EXPECT_TRUE(port->writes.isEmpty());
     EXPECT_EQ(tickedRelayBoxes(), 0);
     for (int k = 0; k < 8; ++k)
@@ -184,22 +185,22 @@ TEST_F(StatusWindow, ReadButtonsSendAndWithoutAddressLeaveTheFocus)
     EXPECT_EQ(port->writes[0].bytes, frames::ReadRelaysFrame(33));
     EXPECT_EQ(port->writes[1].bytes, frames::ReadInputsFrame(33));
 
-    w->Combo1->setEditText(QString());
-    w->newadd->setFocus();
-    for (QPushButton *b : {win->Command3, win->Command4}) {
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText(QString());
+    control<QLineEdit>(w.get(), QStringLiteral("newadd"))->setFocus();
+    for (QPushButton *b : {control<QPushButton>(win, QStringLiteral("Command3")), control<QPushButton>(win, QStringLiteral("Command4"))}) {
         dialogs.messages.clear();
         b->click();
         EXPECT_EQ(dialogs.texts(), QStringList{kEmptyAddress});
-        EXPECT_EQ(w->focusWidget(), w->newadd);
+        EXPECT_EQ(w->focusWidget(), control<QLineEdit>(w.get(), QStringLiteral("newadd")));
     }
     EXPECT_EQ(port->writes.size(), 2);
 
-    w->Combo1->setEditText(QStringLiteral("999"));
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText(QStringLiteral("999"));
     dialogs.messages.clear();
     win->Command3_Click();
     EXPECT_EQ(dialogs.texts(), QStringList{QStringLiteral("485地址范围为0-255！")});
-    w->ClosePort();
-    w->Combo1->setEditText(QStringLiteral("33"));
+    w->portGroup()->ClosePort();
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText(QStringLiteral("33"));
     dialogs.messages.clear();
     win->Command4_Click();
     EXPECT_EQ(dialogs.texts(), QStringList{QStringLiteral("串口没有打开，请打开串口")});
@@ -208,46 +209,46 @@ TEST_F(StatusWindow, ReadButtonsSendAndWithoutAddressLeaveTheFocus)
 
 TEST_F(StatusWindow, InputReportSwitchSendsOnUserClicksOnly)
 {
-    QTest::mouseClick(win->Check1, Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check1")), Qt::LeftButton);
     ASSERT_EQ(port->writes.size(), 1);
     EXPECT_EQ(port->writes[0].bytes, hex("2106137000014A35"));
-    QTest::mouseClick(win->Check1, Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check1")), Qt::LeftButton);
     ASSERT_EQ(port->writes.size(), 2);
     EXPECT_EQ(port->writes[1].bytes, hex("2106137000008BF5"));
 
     // Answers and the window's own updates never send.
-    w->ApplyRelayState(0xFF);
-    w->ApplyRelayState(0x00);
-    w->ApplyInputState(0xFF);
+    w->statusWindows()->ApplyRelayState(0xFF);
+    w->statusWindows()->ApplyRelayState(0x00);
+    w->statusWindows()->ApplyInputState(0xFF);
     win->OPENALL_Click();
     EXPECT_EQ(port->writes.size(), 3);
 
     // Without an address the box keeps its new state and nothing goes out.
-    w->Combo1->setEditText(QString());
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText(QString());
     dialogs.messages.clear();
-    QTest::mouseClick(win->Check1, Qt::LeftButton);
-    EXPECT_TRUE(win->Check1->isChecked());
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check1")), Qt::LeftButton);
+    EXPECT_TRUE(control<QCheckBox>(win, QStringLiteral("Check1"))->isChecked());
     EXPECT_EQ(dialogs.texts(), QStringList{kEmptyAddress});
-    EXPECT_EQ(w->focusWidget(), w->sdevice);
+    EXPECT_EQ(w->focusWidget(), control<QPushButton>(w.get(), QStringLiteral("sdevice")));
     EXPECT_EQ(port->writes.size(), 3);
 }
 
 TEST_F(StatusWindow, AnswersSetLampsAndBoxesInBitOrder)
 {
-    w->ApplyRelayState(0x5A);
+    w->statusWindows()->ApplyRelayState(0x5A);
     for (int k = 0; k < 8; ++k) {
         const bool on = k == 1 || k == 3 || k == 4 || k == 6;
         EXPECT_EQ(lit(k), on) << k;
         EXPECT_EQ(dark(k), !on) << k;
         EXPECT_EQ(win->relayCheck(k)->isChecked(), on) << k;
     }
-    w->ApplyInputState(0x81);
+    w->statusWindows()->ApplyInputState(0x81);
     EXPECT_TRUE(lit(10));
     EXPECT_TRUE(lit(17));
     for (int k = 1; k < 7; ++k)
         EXPECT_TRUE(dark(10 + k)) << k;
     // A new relay answer clears what the previous one set.
-    w->ApplyRelayState(0x00);
+    w->statusWindows()->ApplyRelayState(0x00);
     EXPECT_EQ(tickedRelayBoxes(), 0);
     EXPECT_TRUE(dark(1));
     EXPECT_TRUE(lit(10));
@@ -255,40 +256,40 @@ TEST_F(StatusWindow, AnswersSetLampsAndBoxesInBitOrder)
 
 TEST_F(StatusWindow, ClosingDiscardsTheStateAndAnAnswerWhileClosedIsShownOnOpening)
 {
-    w->ApplyInputState(0xFF);
-    QTest::mouseClick(win->Check1, Qt::LeftButton);
-    ASSERT_TRUE(win->Check1->isChecked());
+    w->statusWindows()->ApplyInputState(0xFF);
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check1")), Qt::LeftButton);
+    ASSERT_TRUE(control<QCheckBox>(win, QStringLiteral("Check1"))->isChecked());
     win->move(123, 77);
     closeAndWait();
-    EXPECT_EQ(w->currentDeviceState(), nullptr);
+    EXPECT_EQ(w->statusWindows()->currentDeviceState(), nullptr);
 
     // Reopened: dark and clear, Check1 included, at the old place.
-    win = w->ShowDeviceStatus();
+    win = w->statusWindows()->ShowDeviceStatus();
     EXPECT_TRUE(allDark());
-    EXPECT_FALSE(win->Check1->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(win, QStringLiteral("Check1"))->isChecked());
     EXPECT_EQ(win->pos(), QPoint(123, 77));
     closeAndWait();
 
     // An answer while closed is kept for the next opening.
-    w->ApplyRelayState(0x5A);
-    ASSERT_NE(w->currentDeviceState(), nullptr);
-    EXPECT_EQ(w->statusWindow(), nullptr);
-    win = w->ShowDeviceStatus();
+    w->statusWindows()->ApplyRelayState(0x5A);
+    ASSERT_NE(w->statusWindows()->currentDeviceState(), nullptr);
+    EXPECT_EQ(w->statusWindows()->statusWindow(), nullptr);
+    win = w->statusWindows()->ShowDeviceStatus();
     EXPECT_TRUE(lit(1) && lit(3) && lit(4) && lit(6));
     EXPECT_TRUE(dark(0) && dark(2) && dark(5) && dark(7));
-    EXPECT_TRUE(win->Check8->isChecked()); // Y01
-    EXPECT_FALSE(win->Check9->isChecked()); // Y00
+    EXPECT_TRUE(control<QCheckBox>(win, QStringLiteral("Check8"))->isChecked()); // Y01
+    EXPECT_FALSE(control<QCheckBox>(win, QStringLiteral("Check9"))->isChecked()); // Y00
 
     // Opening again while open keeps the state.
-    QTest::mouseClick(win->Check9, Qt::LeftButton);
-    EXPECT_EQ(w->ShowDeviceStatus(), win);
-    EXPECT_TRUE(win->Check9->isChecked());
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check9")), Qt::LeftButton);
+    EXPECT_EQ(w->statusWindows()->ShowDeviceStatus(), win);
+    EXPECT_TRUE(control<QCheckBox>(win, QStringLiteral("Check9"))->isChecked());
     EXPECT_TRUE(lit(1));
 }
 
 TEST_F(StatusWindow, ClosingTheWindowDuringItsOwnMessageBoxDoesNotCrash)
 {
-    w->Combo1->setEditText(QString());
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText(QString());
     QPointer<devicestatus> gone(win);
     dialogs.onMessage = [&](const ScriptedDialogs::Message &) {
         if (gone)
@@ -297,8 +298,8 @@ TEST_F(StatusWindow, ClosingTheWindowDuringItsOwnMessageBoxDoesNotCrash)
     win->OPENALL_Click();
     dialogs.onMessage = nullptr;
     EXPECT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 2000));
-    EXPECT_EQ(w->statusWindow(), nullptr);
-    EXPECT_EQ(w->currentDeviceState(), nullptr); // nothing recreated it
+    EXPECT_EQ(w->statusWindows()->statusWindow(), nullptr);
+    EXPECT_EQ(w->statusWindows()->currentDeviceState(), nullptr); // nothing recreated it
     EXPECT_TRUE(port->writes.isEmpty());
 }
 

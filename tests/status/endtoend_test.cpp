@@ -1,6 +1,7 @@
 // The board commands and the status window over a pseudo-terminal with the
 // real serial port: a scripted peer in the test plays the board.
 #include "pty.h"
+#include "controls.h"
 #include "qtprint.h"
 #include "realport.h"
 #include "scripteddialogs.h"
@@ -10,7 +11,7 @@
 #include "serial/portresolver.h"
 #include "serial/portsettings.h"
 #include "serial/serialport.h"
-#include "status/devicestate.h"
+#include "board/devicestate.h"
 #include "status/devicestatus.h"
 
 #include <QCheckBox>
@@ -117,7 +118,7 @@ protected:
     // Waits for the effect of an answer: the bytes reach the lamps and boxes
     // through the receive path and the reply parser.
     static bool waitForAnswer(const std::function<bool()> &done) { return QTest::qWaitFor(done, 3000); }
-    bool lampLit(int i) const { return w->currentDeviceState() && w->currentDeviceState()->lamp(i); }
+    bool lampLit(int i) const { return w->statusWindows()->currentDeviceState() && w->statusWindows()->currentDeviceState()->lamp(i); }
 
     PtyPair pty;
     QTemporaryDir dir;
@@ -131,12 +132,12 @@ protected:
 TEST_F(EndToEnd, SearchAnswerSetsTheAddress)
 {
     board->answers[hex("000600330001B9D4")] = hex("0034002181F2");
-    w->Combo1->setEditText(QString());
-    w->sdevice->click();
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText(QString());
+    control<QPushButton>(w.get(), QStringLiteral("sdevice"))->click();
     ASSERT_TRUE(board->waitForRequests(1));
     EXPECT_EQ(board->requests[0].bytes, hex("000600330001B9D4"));
-    EXPECT_TRUE(w->sdevice->isEnabled());
-    EXPECT_ANSWER_APPLIED([&] { return w->Combo1->currentText() == QLatin1String("33"); });
+    EXPECT_TRUE(control<QPushButton>(w.get(), QStringLiteral("sdevice"))->isEnabled());
+    EXPECT_ANSWER_APPLIED([&] { return control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText() == QLatin1String("33"); });
 }
 
 TEST_F(EndToEnd, DeviceStatusReadsAtTheRightMomentsAndTheAnswersLightTheLamps)
@@ -144,8 +145,8 @@ TEST_F(EndToEnd, DeviceStatusReadsAtTheRightMomentsAndTheAnswersLightTheLamps)
     board->answers[hex("2101000000083AAC")] = hex("2101015ADA73");
     board->answers[hex("2102000000087EAC")] = hex("210201816A28");
     const qint64 t0 = board->now();
-    w->Command1->click(); // returns after both reads went out
-    ASSERT_NE(w->statusWindow(), nullptr);
+    control<QPushButton>(w.get(), QStringLiteral("Command1"))->click(); // returns after both reads went out
+    ASSERT_NE(w->statusWindows()->statusWindow(), nullptr);
     ASSERT_TRUE(board->waitForRequests(2));
     EXPECT_EQ(board->requests[0].bytes, hex("2101000000083AAC"));
     EXPECT_EQ(board->requests[1].bytes, hex("2102000000087EAC"));
@@ -156,7 +157,7 @@ TEST_F(EndToEnd, DeviceStatusReadsAtTheRightMomentsAndTheAnswersLightTheLamps)
     EXPECT_GE(board->requests[1].ms - t0, 600);
 
     // The relay answer was applied during the long wait, the input answer after it.
-    devicestatus *win = w->statusWindow();
+    devicestatus *win = w->statusWindows()->statusWindow();
     EXPECT_ANSWER_APPLIED([&] { return lampLit(10) && lampLit(17); });
     for (int k = 0; k < 8; ++k) {
         const bool relayOn = k == 1 || k == 3 || k == 4 || k == 6;
@@ -168,14 +169,14 @@ TEST_F(EndToEnd, DeviceStatusReadsAtTheRightMomentsAndTheAnswersLightTheLamps)
 
 TEST_F(EndToEnd, AllOnAllOffAndTheInputReportSwitch)
 {
-    devicestatus *win = w->ShowDeviceStatus();
+    devicestatus *win = w->statusWindows()->ShowDeviceStatus();
     // The board echoes writes; echoes are not answers the tool applies.
     board->answers[hex("210F0000000801FFBCCD")] = frames::closeFrame(hex("210F00000008"));
     // Reporting on: the board echoes, then reports input X02 by itself.
     board->answers[hex("2106137000014A35")] = hex("2106137000014A35") + frames::closeFrame(hex("21020104"));
-    win->OPENALL->click();
-    win->CLOSEALL->click();
-    win->OPENALL->click();
+    control<QPushButton>(win, QStringLiteral("OPENALL"))->click();
+    control<QPushButton>(win, QStringLiteral("CLOSEALL"))->click();
+    control<QPushButton>(win, QStringLiteral("OPENALL"))->click();
     ASSERT_TRUE(board->waitForRequests(3));
     EXPECT_EQ(board->requests[0].bytes, hex("210F0000000801FFBCCD"));
     EXPECT_EQ(board->requests[1].bytes, hex("210F000000080100FC8D"));
@@ -183,10 +184,10 @@ TEST_F(EndToEnd, AllOnAllOffAndTheInputReportSwitch)
     for (int k = 0; k < 8; ++k)
         EXPECT_TRUE(win->relayCheck(k)->isChecked()) << k;
 
-    QTest::mouseClick(win->Check1, Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check1")), Qt::LeftButton);
     ASSERT_TRUE(board->waitForRequests(4));
     EXPECT_EQ(board->requests[3].bytes, hex("2106137000014A35"));
-    QTest::mouseClick(win->Check1, Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>(win, QStringLiteral("Check1")), Qt::LeftButton);
     ASSERT_TRUE(board->waitForRequests(5));
     EXPECT_EQ(board->requests[4].bytes, hex("2106137000008BF5"));
     EXPECT_TRUE(dialogs.messages.isEmpty());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/relay.h"
+#include "relayparts.h"
 #include "serial/qtserialport.h"
 
 #include <QByteArray>

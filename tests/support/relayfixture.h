@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/relay.h"
+#include "relayparts.h"
 #include "qtprint.h"
 #include "fakeserialport.h"
 #include "scripteddialogs.h"

@@ -1,7 +1,8 @@
 // The terminal's file commands on the main window: choosing, saving, sending a file.
 #include "relayfixture.h"
+#include "controls.h"
 
-#include "app/gbk.h"
+#include "terminal/gbk.h"
 #include "terminal/sendbox.h"
 
 #include <QCheckBox>
@@ -38,14 +39,13 @@ protected:
 TEST_F(TerminalFiles, PathBoxesStartWithTheirTwoLinePrompts)
 {
     startOpen();
-    EXPECT_EQ(w->TxtSendPath->toPlainText(), "请打开批量闪灯数\n据路径及文件名\n");
-    EXPECT_EQ(w->TxtSavePath->toPlainText(), "请选择保存闪灯数\n据路径及文件名\n");
-    EXPECT_FALSE(w->TxtSendPath->isReadOnly());
-    EXPECT_FALSE(w->TxtSavePath->isReadOnly());
-    EXPECT_EQ(w->CmdSelectFile->text(), "批量选择闪灯数据");
-    EXPECT_EQ(w->CmdSendFile->text(), "批量发送闪灯数据");
-    EXPECT_EQ(w->CmdSaveDisp->text(), "保存闪灯数据");
-    EXPECT_FALSE(w->FileSendMode);
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText(), "请打开批量闪灯数\n据路径及文件名\n");
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSavePath"))->toPlainText(), "请选择保存闪灯数\n据路径及文件名\n");
+    EXPECT_FALSE(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->isReadOnly());
+    EXPECT_FALSE(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSavePath"))->isReadOnly());
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSelectFile"))->text(), "批量选择闪灯数据");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile"))->text(), "批量发送闪灯数据");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSaveDisp"))->text(), "保存闪灯数据");
 }
 
 TEST_F(TerminalFiles, SavingTwiceAppendsTwoBlocksOf192Bytes)
@@ -53,16 +53,16 @@ TEST_F(TerminalFiles, SavingTwiceAppendsTwoBlocksOf192Bytes)
     startOpen();
     const QString path = file("lamps.txt");
     dialogs.fileAnswers = {path, path};
-    QTest::mouseClick(w->CmdSaveDisp, Qt::LeftButton);
-    QTest::mouseClick(w->CmdSaveDisp, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSaveDisp")), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSaveDisp")), Qt::LeftButton);
     const QByteArray bytes = readAll(path);
     ASSERT_EQ(bytes.size(), 384);
     EXPECT_EQ(bytes.left(192), bytes.mid(192));
-    EXPECT_EQ(bytes.left(192), gbk::encode(w->SendBoxText()) + "\r\n\r\n");
+    EXPECT_EQ(bytes.left(192), gbk::encode(w->sendPane()->SendBoxText()) + "\r\n\r\n");
     EXPECT_EQ(dialogs.texts(), (QStringList{kSaved, kSaved}));
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Warning);
     EXPECT_EQ(dialogs.messages[0].title, "KestruneV1.0");
-    EXPECT_EQ(w->TxtSavePath->toPlainText(), path);
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSavePath"))->toPlainText(), path);
 
     const Dialogs::FileRequest &r = dialogs.fileRequests[0];
     EXPECT_TRUE(r.save);
@@ -73,7 +73,7 @@ TEST_F(TerminalFiles, SavingTwiceAppendsTwoBlocksOf192Bytes)
     EXPECT_FALSE(r.confirmOverwrite);
     // The name is cleared after each save.
     EXPECT_TRUE(dialogs.fileRequests[1].fileName.isEmpty());
-    EXPECT_TRUE(w->CommonDialog1.FileName.isEmpty());
+    EXPECT_TRUE(w->commonDialog().FileName.isEmpty());
 }
 
 TEST_F(TerminalFiles, SavingAnEmptyBoxAppendsOneEmptyLinePair)
@@ -81,9 +81,9 @@ TEST_F(TerminalFiles, SavingAnEmptyBoxAppendsOneEmptyLinePair)
     startOpen();
     const QString path = file("old.txt");
     writeAll(path, "old");
-    QTest::mouseClick(w->CmdClearSend, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdClearSend")), Qt::LeftButton);
     dialogs.fileAnswers = {path};
-    QTest::mouseClick(w->CmdSaveDisp, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSaveDisp")), Qt::LeftButton);
     EXPECT_EQ(readAll(path), QByteArray("old\r\n\r\n"));
 }
 
@@ -95,22 +95,22 @@ TEST_F(TerminalFiles, CancelledOrFailedSaveWritesNothingAndSaysNothing)
     const QString chosen = file("data.txt");
     writeAll(chosen, "0102");
     dialogs.fileAnswers = {chosen, std::nullopt};
-    QTest::mouseClick(w->CmdSelectFile, Qt::LeftButton);
-    QTest::mouseClick(w->CmdSaveDisp, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSelectFile")), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSaveDisp")), Qt::LeftButton);
     EXPECT_EQ(readAll(chosen), QByteArray("0102"));
-    EXPECT_TRUE(w->TxtSavePath->toPlainText().isEmpty());
+    EXPECT_TRUE(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSavePath"))->toPlainText().isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
     // A path whose folder does not exist: no success message, the name stays shown.
     const QString bad = file("missing/dir/x.txt");
     dialogs.fileAnswers = {bad};
-    QTest::mouseClick(w->CmdSaveDisp, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSaveDisp")), Qt::LeftButton);
     EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_EQ(w->TxtSavePath->toPlainText(), bad);
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSavePath"))->toPlainText(), bad);
     EXPECT_FALSE(QFile::exists(bad));
     // A name of spaces only counts as none.
     dialogs.fileAnswers = {QStringLiteral("   ")};
-    QTest::mouseClick(w->CmdSaveDisp, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSaveDisp")), Qt::LeftButton);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -118,38 +118,37 @@ TEST_F(TerminalFiles, DialogStateCarriesBetweenSelectAndSave)
 {
     startOpen();
     // First use: no title, the start-up filter, a cancelled dialog leaves the name empty.
-    QTest::mouseClick(w->CmdSelectFile, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSelectFile")), Qt::LeftButton);
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
     EXPECT_FALSE(dialogs.fileRequests[0].save);
     EXPECT_TRUE(dialogs.fileRequests[0].title.isEmpty());
     EXPECT_EQ(dialogs.fileRequests[0].filter, "文本文件（*.txt）|*.txt");
-    EXPECT_EQ(w->CommonDialog1.Flags, 3);
-    EXPECT_TRUE(w->TxtSendPath->toPlainText().isEmpty());
+    EXPECT_EQ(w->commonDialog().Flags, 3);
+    EXPECT_TRUE(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText().isEmpty());
 
     const QString a = file("a.txt");
     dialogs.fileAnswers = {a};
-    QTest::mouseClick(w->CmdSelectFile, Qt::LeftButton);
-    EXPECT_EQ(w->TxtSendPath->toPlainText(), a);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSelectFile")), Qt::LeftButton);
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText(), a);
     // Cancelled again: the box shows the name the dialog still holds.
-    QTest::mouseClick(w->CmdSelectFile, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSelectFile")), Qt::LeftButton);
     EXPECT_EQ(dialogs.fileRequests[2].fileName, a);
-    EXPECT_EQ(w->TxtSendPath->toPlainText(), a);
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText(), a);
 
     // After a save, choosing a file sees the save's title, filter and folder.
     dialogs.fileAnswers = {file("s.txt")};
-    QTest::mouseClick(w->CmdSaveDisp, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSaveDisp")), Qt::LeftButton);
     EXPECT_EQ(dialogs.fileRequests[3].fileName, a);
-    QTest::mouseClick(w->CmdSelectFile, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSelectFile")), Qt::LeftButton);
     const Dialogs::FileRequest &r = dialogs.fileRequests[4];
     EXPECT_EQ(r.title, "保存文件");
     EXPECT_EQ(r.filter, "txt文件|*.txt");
     EXPECT_EQ(r.initDir, "d:\\");
     EXPECT_TRUE(r.fileName.isEmpty());
     EXPECT_TRUE(r.confirmOverwrite);
-    EXPECT_TRUE(w->TxtSendPath->toPlainText().isEmpty());
+    EXPECT_TRUE(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toPlainText().isEmpty());
     // Choosing sends nothing and arms nothing.
     EXPECT_TRUE(port->writes.isEmpty());
-    EXPECT_FALSE(w->FileSendMode);
 }
 
 TEST_F(TerminalFiles, SendFileWithThePortClosedOnlyWarns)
@@ -157,13 +156,12 @@ TEST_F(TerminalFiles, SendFileWithThePortClosedOnlyWarns)
     startOpen();
     const QString path = file("d.txt");
     writeAll(path, "abc");
-    w->TxtSendPath->setPlainText(path);
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->setPlainText(path);
     port->setPortOpen(false);
     port->setInputMode(SerialPort::InputModeText);
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
     EXPECT_EQ(dialogs.texts(), QStringList{kPortNotOpen});
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Warning);
-    EXPECT_FALSE(w->FileSendMode);
     EXPECT_EQ(port->inputMode(), SerialPort::InputModeText);
     EXPECT_TRUE(port->writes.isEmpty());
 }
@@ -175,54 +173,52 @@ TEST_F(TerminalFiles, SendFileArmsAndSendsTheRawBytesCountedOnce)
     const QString path = file("raw.txt");
     writeAll(path, content);
     // Typed by hand, with a stray line end after it.
-    w->TxtSendPath->setPlainText(path + QStringLiteral("\n"));
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->setPlainText(path + QStringLiteral("\n"));
     port->setInputMode(SerialPort::InputModeText);
-    const QString before = w->TxtSend->toPlainText();
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
+    const QString before = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSend"))->toPlainText();
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
     EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_TRUE(w->FileSendMode);
     EXPECT_EQ(port->inputMode(), SerialPort::InputModeBinary); // the hex display box is ticked
     ASSERT_EQ(port->writes.size(), 1);
     EXPECT_EQ(port->writes[0].bytes, content);
-    EXPECT_EQ(w->TxTotal, content.size());
-    EXPECT_EQ(w->TxtSend->toPlainText(), before);
+    EXPECT_EQ(w->counters()->TxTotal(), content.size());
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSend"))->toPlainText(), before);
     // Send events after arming add nothing either.
     port->sendEvent();
-    w->CountSentText();
-    EXPECT_EQ(w->TxTotal, content.size());
+    EXPECT_EQ(w->counters()->TxTotal(), content.size());
 }
 
 TEST_F(TerminalFiles, HexFileSendsItsDigitPairsAndWarnsAtTheFirstOtherCharacter)
 {
     startOpen();
-    w->ChkHexSend->setChecked(true);
+    control<QCheckBox>(w.get(), QStringLiteral("ChkHexSend"))->setChecked(true);
     const QString path = file("hex.txt");
     writeAll(path, "01 02\r\nff 0a\r\n");
-    w->TxtSendPath->setPlainText(path);
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->setPlainText(path);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
     EXPECT_TRUE(dialogs.messages.isEmpty());
     ASSERT_EQ(port->writes.size(), 1);
     EXPECT_EQ(port->writes[0].bytes, QByteArray::fromHex("0102ff0a"));
 
     writeAll(path, "AA BB\r\nS:300\r\nCC");
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Warning);
     EXPECT_TRUE(dialogs.messages[0].text.contains(QLatin1String("8"))) << dialogs.messages[0].text.toStdString();
     ASSERT_EQ(port->writes.size(), 2);
     EXPECT_EQ(port->writes[1].bytes, QByteArray::fromHex("aabb"));
-    EXPECT_EQ(w->TxTotal, 6);
+    EXPECT_EQ(w->counters()->TxTotal(), 6);
 }
 
 TEST_F(TerminalFiles, MissingOrUnreadableFileWarnsAndSendsNothing)
 {
     startOpen();
     // The prompt text itself names no file.
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
-    w->TxtSendPath->setPlainText(file("nothere.txt"));
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
-    w->TxtSendPath->setPlainText(dir.path());
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->setPlainText(file("nothere.txt"));
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->setPlainText(dir.path());
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
     ASSERT_EQ(dialogs.messages.size(), 3);
     for (const auto &m : dialogs.messages) {
         EXPECT_EQ(m.icon, Dialogs::Warning);
@@ -240,30 +236,30 @@ TEST_F(TerminalFiles, LargeFileGoesOutInPiecesWithProgressWhileTheWindowStaysLiv
         content[i] = char(i % 251);
     const QString path = file("big.bin");
     writeAll(path, content);
-    w->TxtSendPath->setPlainText(path);
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->setPlainText(path);
 
     bool tickDuringSend = false;
     QStringList captions;
     QTimer probe;
     probe.setInterval(1);
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        if (w->fileSending()) {
+        if (w->fileCommands()->fileSending()) {
             tickDuringSend = true;
-            captions << w->CmdSendFile->text();
+            captions << control<QPushButton>(w.get(), QStringLiteral("CmdSendFile"))->text();
         }
     });
     probe.start();
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
-    EXPECT_TRUE(w->fileSending());
-    EXPECT_TRUE(w->CmdSendFile->text().startsWith(QStringLiteral("停止发送")));
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
+    EXPECT_TRUE(w->fileCommands()->fileSending());
+    EXPECT_TRUE(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile"))->text().startsWith(QStringLiteral("停止发送")));
     EXPECT_LE(port->writes.size(), 2);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->fileSending(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->fileCommands()->fileSending(); }, 10000));
     EXPECT_TRUE(tickDuringSend);
     EXPECT_EQ(port->allWritten(), content);
     EXPECT_GT(port->writes.size(), 8);
-    EXPECT_EQ(w->TxTotal, content.size());
-    EXPECT_EQ(w->CmdSendFile->text(), "批量发送闪灯数据");
-    EXPECT_TRUE(w->TxtSendPath->toolTip().isEmpty());
+    EXPECT_EQ(w->counters()->TxTotal(), content.size());
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile"))->text(), "批量发送闪灯数据");
+    EXPECT_TRUE(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->toolTip().isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
     ASSERT_FALSE(captions.isEmpty());
     EXPECT_TRUE(captions.last().endsWith(QLatin1Char('%')));
@@ -274,24 +270,24 @@ TEST_F(TerminalFiles, TheSameButtonCancelsALargeSendAndALostPortEndsIt)
     startOpen();
     const QString path = file("big.bin");
     writeAll(path, QByteArray(200000, 'x'));
-    w->TxtSendPath->setPlainText(path);
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
-    ASSERT_TRUE(w->fileSending());
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtSendPath"))->setPlainText(path);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
+    ASSERT_TRUE(w->fileCommands()->fileSending());
     QTest::qWait(5);
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
-    EXPECT_FALSE(w->fileSending());
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
+    EXPECT_FALSE(w->fileCommands()->fileSending());
     const qint64 sent = port->allWritten().size();
     EXPECT_LT(sent, 200000);
     QTest::qWait(30);
     EXPECT_EQ(port->allWritten().size(), sent);
-    EXPECT_EQ(w->CmdSendFile->text(), "批量发送闪灯数据");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile"))->text(), "批量发送闪灯数据");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
-    QTest::mouseClick(w->CmdSendFile, Qt::LeftButton);
-    ASSERT_TRUE(w->fileSending());
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile")), Qt::LeftButton);
+    ASSERT_TRUE(w->fileCommands()->fileSending());
     port->lose();
-    EXPECT_FALSE(w->fileSending());
+    EXPECT_FALSE(w->fileCommands()->fileSending());
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Warning);
-    EXPECT_EQ(w->CmdSendFile->text(), "批量发送闪灯数据");
+    EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("CmdSendFile"))->text(), "批量发送闪灯数据");
 }

@@ -1,7 +1,8 @@
-#include "app/gbk.h"
+#include "terminal/gbk.h"
+#include "controls.h"
 #include "protocol/crc.h"
 #include "relayfixture.h"
-#include "status/devicestate.h"
+#include "board/devicestate.h"
 #include "terminal/receiveformat.h"
 
 #include <QCheckBox>
@@ -33,17 +34,17 @@ protected:
         start();
         ASSERT_TRUE(port->portOpen());
         // The test drives the parser ticks itself.
-        w->Timer2->stop();
+        control<QTimer>(w.get(), QStringLiteral("Timer2"))->stop();
     }
     // The box as it stands once the received text waiting for it is in.
-    QString box() { return w->receiveBoxText(); }
+    QString box() { return w->receivePane()->receiveBoxText(); }
     QTextCursor caret()
     {
-        w->flushReceiveBox();
-        return w->TxtReceive->textCursor();
+        w->receivePane()->flushReceiveBox();
+        return control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->textCursor();
     }
-    QString rx() const { return w->TxtRXCount->text(); }
-    void textMode() { w->ChkHexReceive->setChecked(false); }
+    QString rx() const { return control<QLineEdit>(w.get(), QStringLiteral("TxtRXCount"))->text(); }
+    void textMode() { control<QCheckBox>(w.get(), QStringLiteral("ChkHexReceive"))->setChecked(false); }
 };
 } // namespace
 
@@ -71,19 +72,19 @@ TEST_F(Receive, HexChunksGoToTheBoxAndTempstatusWithoutSeparators)
 {
     port->receive(QByteArray::fromHex("000a10ff"));
     EXPECT_EQ(box(), "000A10FF");
-    EXPECT_EQ(w->tempstatus, "000A10FF");
+    EXPECT_EQ(w->replies()->tempstatus, "000A10FF");
     EXPECT_EQ(rx(), "RX:4");
 
     port->receive(QByteArray::fromHex("0102"));
     port->receive(QByteArray::fromHex("03"));
-    EXPECT_EQ(w->tempstatus, "000A10FF010203");
+    EXPECT_EQ(w->replies()->tempstatus, "000A10FF010203");
     EXPECT_EQ(box(), "000A10FF010203");
-    EXPECT_EQ(w->RxTotal, 7);
+    EXPECT_EQ(w->counters()->RxTotal(), 7);
 
     // An event that finds nothing waiting changes no text and shows the same total.
-    w->TxtRXCount->setText("x");
-    w->ReceiveHex();
-    EXPECT_EQ(w->tempstatus, "000A10FF010203");
+    control<QLineEdit>(w.get(), QStringLiteral("TxtRXCount"))->setText("x");
+    w->receivePane()->ReceiveHex();
+    EXPECT_EQ(w->replies()->tempstatus, "000A10FF010203");
     EXPECT_EQ(rx(), "RX:7");
 }
 
@@ -92,12 +93,12 @@ TEST_F(Receive, HexAppendLeavesTheCaretWhereItWas)
     port->receive(QByteArray::fromHex("0102"));
     QTextCursor c = caret();
     c.setPosition(1);
-    w->TxtReceive->setTextCursor(c);
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->setTextCursor(c);
     port->receive(QByteArray::fromHex("0304"));
     EXPECT_EQ(caret().position(), 1);
 
     // Even a caret at the very end stays there rather than following the text.
-    w->TxtReceive->moveCursor(QTextCursor::End);
+    control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->moveCursor(QTextCursor::End);
     port->receive(QByteArray::fromHex("05"));
     EXPECT_EQ(caret().position(), 8);
     EXPECT_EQ(box(), "0102030405");
@@ -111,22 +112,22 @@ TEST_F(Receive, TextModeDecodesGbkAcrossEventsAndLeavesTempstatusAlone)
     port->receive(bytes.left(3)); // splits the second character
     port->receive(bytes.mid(3));
     EXPECT_EQ(box(), QStringLiteral("继电器ok"));
-    EXPECT_EQ(w->tempstatus, "");
+    EXPECT_EQ(w->replies()->tempstatus, "");
     EXPECT_EQ(rx(), "RX:8");
     EXPECT_EQ(caret().position(), box().size()); // shows the end
 
     // Switching to hex mode at run time: the bytes are shown as hexadecimal.
-    w->ChkHexReceive->setChecked(true);
+    control<QCheckBox>(w.get(), QStringLiteral("ChkHexReceive"))->setChecked(true);
     port->receive("AB");
     EXPECT_TRUE(box().endsWith("4142"));
-    EXPECT_EQ(w->tempstatus, "4142");
+    EXPECT_EQ(w->replies()->tempstatus, "4142");
 }
 
 TEST_F(Receive, StopDisplayHoldsTextModeOnly)
 {
-    QPushButton *stop = w->CmdStopdisp;
+    QPushButton *stop = control<QPushButton>(w.get(), QStringLiteral("CmdStopdisp"));
     QTest::mouseClick(stop, Qt::LeftButton);
-    EXPECT_TRUE(w->DisplayStopped);
+    EXPECT_TRUE(w->receivePane()->DisplayStopped);
     EXPECT_EQ(stop->text(), "继续显示");
 
     textMode();
@@ -134,12 +135,12 @@ TEST_F(Receive, StopDisplayHoldsTextModeOnly)
     EXPECT_EQ(box(), "");
     EXPECT_EQ(rx(), "RX:5");
 
-    w->ChkHexReceive->setChecked(true);
+    control<QCheckBox>(w.get(), QStringLiteral("ChkHexReceive"))->setChecked(true);
     port->receive("\x10");
     EXPECT_EQ(box(), "10");
 
     QTest::mouseClick(stop, Qt::LeftButton);
-    EXPECT_FALSE(w->DisplayStopped);
+    EXPECT_FALSE(w->receivePane()->DisplayStopped);
     EXPECT_EQ(stop->text(), "停止显示");
     textMode();
     port->receive("x");
@@ -148,17 +149,17 @@ TEST_F(Receive, StopDisplayHoldsTextModeOnly)
 
 TEST_F(Receive, AutoClearEmptiesTheBoxFromTheTotalOf65535On)
 {
-    w->ChkAutoClear->setChecked(true);
+    control<QCheckBox>(w.get(), QStringLiteral("ChkAutoClear"))->setChecked(true);
     port->receive(QByteArray(65534, '\x01'));
     EXPECT_EQ(box().size(), 2 * 65534);
     port->receive("\x02");
     EXPECT_EQ(box(), "");
-    EXPECT_EQ(w->tempstatus.size(), 2 * 65535); // not consumed, not cleared
+    EXPECT_EQ(w->replies()->tempstatus.size(), 2 * 65535); // not consumed, not cleared
     port->receive("\x03");
     EXPECT_EQ(box(), "");
-    EXPECT_TRUE(w->tempstatus.endsWith("0203"));
+    EXPECT_TRUE(w->replies()->tempstatus.endsWith("0203"));
 
-    QTest::mouseClick(w->CmdClearCounter, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdClearCounter")), Qt::LeftButton);
     port->receive("\x04");
     EXPECT_EQ(box(), "04");
 }
@@ -166,23 +167,23 @@ TEST_F(Receive, AutoClearEmptiesTheBoxFromTheTotalOf65535On)
 TEST_F(Receive, ClearReceiveEmptiesOnlyTheBoxAndCountersReset)
 {
     port->receive(QByteArray(300, '\x11'));
-    QTest::mouseClick(w->CmdClearReceive, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdClearReceive")), Qt::LeftButton);
     EXPECT_EQ(box(), "");
     port->receive("\x22");
     EXPECT_EQ(box(), "22");
-    EXPECT_EQ(w->tempstatus.size(), 602);
+    EXPECT_EQ(w->replies()->tempstatus.size(), 602);
     EXPECT_EQ(rx(), "RX:301");
 
-    QTest::mouseClick(w->CmdClearCounter, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdClearCounter")), Qt::LeftButton);
     EXPECT_EQ(rx(), "RX:0");
-    EXPECT_EQ(w->TxtTXCount->text(), "TX:0");
+    EXPECT_EQ(control<QLineEdit>(w.get(), QStringLiteral("TxtTXCount"))->text(), "TX:0");
     port->receive("12345");
     EXPECT_EQ(rx(), "RX:5");
 }
 
 TEST_F(Receive, CountersAre64Bit)
 {
-    w->RxTotal = 2147483647;
+    w->counters()->addReceived(2147483647);
     port->receive("ab");
     EXPECT_EQ(rx(), "RX:2147483649");
 }
@@ -190,48 +191,48 @@ TEST_F(Receive, CountersAre64Bit)
 TEST_F(Receive, ParserTicksSetTheAddressAndRewriteTheBox)
 {
     port->receive(QByteArray::fromHex("0034000581f2") /* wrong CRC for 05 */);
-    w->Timer2_Timer();
-    EXPECT_EQ(w->Combo1->currentText(), "33");
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), "33");
 
     port->receive(QByteArray(1, '\0')); // one more byte: the bad answer is trimmed
-    w->Timer2_Timer();
-    EXPECT_EQ(w->tempstatus, "034000581F200");
-    EXPECT_EQ(box(), w->tempstatus);
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(w->replies()->tempstatus, "034000581F200");
+    EXPECT_EQ(box(), w->replies()->tempstatus);
     for (int i = 0; i < 5; ++i)
-        w->Timer2_Timer();
-    EXPECT_EQ(w->tempstatus.size(), 12);
+        w->replies()->Timer2_Timer();
+    EXPECT_EQ(w->replies()->tempstatus.size(), 12);
 
     // Drop the stale text, then the worked search answer.
-    w->tempstatus.clear();
-    QTest::mouseClick(w->CmdClearReceive, Qt::LeftButton);
+    w->replies()->tempstatus.clear();
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdClearReceive")), Qt::LeftButton);
     port->receive(QByteArray::fromHex("0034002181F2"));
-    w->Combo1->setEditText("7");
-    w->Timer2_Timer();
-    EXPECT_EQ(w->Combo1->currentText(), "33");
-    w->Combo1->setEditText("8");
-    w->Timer2_Timer();
-    EXPECT_EQ(w->Combo1->currentText(), "33"); // again on every tick
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText("7");
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), "33");
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText("8");
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), "33"); // again on every tick
 
     port->receive(answerBytes(0x21, 0x01, 0x01, 0x5A));
-    w->Timer2_Timer(); // the search answer is seen once more, then loses its first character
-    EXPECT_EQ(w->tempstatus.size(), 23);
-    EXPECT_EQ(box(), w->tempstatus);
-    EXPECT_EQ(w->Combo1->currentText(), "33");
+    w->replies()->Timer2_Timer(); // the search answer is seen once more, then loses its first character
+    EXPECT_EQ(w->replies()->tempstatus.size(), 23);
+    EXPECT_EQ(box(), w->replies()->tempstatus);
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), "33");
 }
 
 TEST_F(Receive, RelayAnswerIsConsumedAndTheBoxEmptied)
 {
     port->receive(QByteArray::fromHex("2101015ADA73"));
     EXPECT_EQ(box(), "2101015ADA73");
-    w->Timer2_Timer();
-    EXPECT_EQ(w->tempstatus, "");
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(w->replies()->tempstatus, "");
     EXPECT_EQ(box(), "");
 
     // Nothing is recognised from data received in text mode.
     textMode();
     port->receive(QByteArray::fromHex("2101015ADA73"));
-    w->Timer2_Timer();
-    EXPECT_EQ(w->tempstatus, "");
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(w->replies()->tempstatus, "");
     EXPECT_FALSE(box().isEmpty());
 }
 
@@ -243,17 +244,17 @@ TEST_F(Receive, FloodOfOneMegabyteStaysBoundedAndTheNextAnswerIsTakenAtOnce)
     qsizetype longest = 0;
     for (int n = 0; n < 1024; ++n) {
         port->receive(chunk);
-        w->Timer2_Timer();
-        longest = qMax<qsizetype>(longest, qMax(w->tempstatus.size(), qsizetype(box().size())));
+        w->replies()->Timer2_Timer();
+        longest = qMax<qsizetype>(longest, qMax(w->replies()->tempstatus.size(), qsizetype(box().size())));
     }
     EXPECT_LE(longest, 11);
-    EXPECT_EQ(w->RxTotal, 1024 * 1024);
+    EXPECT_EQ(w->counters()->RxTotal(), 1024 * 1024);
 
-    w->Combo1->setEditText("5");
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText("5");
     port->receive(answerBytes(0x00, 0x34, 0x00, 0x21));
-    w->Timer2_Timer();
-    w->Timer2_Timer();
-    EXPECT_EQ(w->Combo1->currentText(), "33");
+    w->replies()->Timer2_Timer();
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), "33");
 }
 
 TEST_F(Receive, TextModeBoxKeepsOnlyTheNewestText)
@@ -266,29 +267,29 @@ TEST_F(Receive, TextModeBoxKeepsOnlyTheNewestText)
     EXPECT_LE(text.size(), receive::kBoxLimit);
     EXPECT_GE(text.size(), receive::kBoxKeep);
     EXPECT_TRUE(text.endsWith(QString(99, 'x') + '\n'));
-    EXPECT_EQ(w->RxTotal, 1200000);
+    EXPECT_EQ(w->counters()->RxTotal(), 1200000);
 }
 
 TEST_F(Receive, TimerTicksRunOnTheirOwn)
 {
-    w->Timer2->start();
+    control<QTimer>(w.get(), QStringLiteral("Timer2"))->start();
     port->receive(QByteArray::fromHex("0034002181F2"));
-    w->Combo1->setEditText("1");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->Combo1->currentText() == "33"; }, 2000));
+    control<QComboBox>(w.get(), QStringLiteral("Combo1"))->setEditText("1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText() == "33"; }, 2000));
 }
 
 TEST_F(Receive, ReceivedTextReachesTheBoxByItselfAndAClearDropsWhatWaits)
 {
     port->receive(QByteArray::fromHex("0102"));
     port->receive(QByteArray::fromHex("03"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->TxtReceive->toPlainText() == QLatin1String("010203"); }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->toPlainText() == QLatin1String("010203"); }, 1000));
 
     // Cleared before the waiting text went in: it never shows up.
     port->receive(QByteArray::fromHex("04"));
-    w->CmdClearReceive->click();
+    control<QPushButton>(w.get(), QStringLiteral("CmdClearReceive"))->click();
     QTest::qWait(60);
-    EXPECT_EQ(w->TxtReceive->toPlainText(), "");
-    EXPECT_EQ(w->tempstatus, "01020304");
+    EXPECT_EQ(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->toPlainText(), "");
+    EXPECT_EQ(w->replies()->tempstatus, "01020304");
 }
 
 TEST_F(Receive, AFastHexStreamGoesIntoTheBoxPieceByPieceAndWhole)
@@ -296,35 +297,35 @@ TEST_F(Receive, AFastHexStreamGoesIntoTheBoxPieceByPieceAndWhole)
     QByteArray bytes(10000, '\x5A');
     bytes[0] = '\x01';
     port->receive(bytes);
-    EXPECT_EQ(w->tempstatus.size(), 20000);
-    EXPECT_EQ(w->RxTotal, 10000);
+    EXPECT_EQ(w->replies()->tempstatus.size(), 20000);
+    EXPECT_EQ(w->counters()->RxTotal(), 10000);
     // The timed updates put it in a limited piece at a time...
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->TxtReceive->document()->isEmpty(); }, 1000));
-    EXPECT_LE(w->TxtReceive->document()->characterCount() - 1, receive::kHexUpdateLimit);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->document()->isEmpty(); }, 1000));
+    EXPECT_LE(control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->document()->characterCount() - 1, receive::kHexUpdateLimit);
     // ...until all of it is there, in order.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->TxtReceive->document()->characterCount() - 1 == 20000; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->document()->characterCount() - 1 == 20000; }, 2000));
     const QString shown = box();
-    EXPECT_TRUE(shown == w->tempstatus);
+    EXPECT_TRUE(shown == w->replies()->tempstatus);
     EXPECT_TRUE(shown.startsWith(QLatin1String("015A5A")));
 
     // Text goes in whole.
     textMode();
-    w->CmdClearReceive_Click();
+    w->receivePane()->CmdClearReceive_Click();
     port->receive(QByteArray(100000, 'x'));
     EXPECT_EQ(box().size(), 100000);
 }
 
 TEST_F(Receive, ATickThatTheEventLoopHeldBackRunsFromTheReceivePath)
 {
-    w->Timer2->start();
+    control<QTimer>(w.get(), QStringLiteral("Timer2"))->start();
     QTest::qWait(30); // a tick has run
-    w->ShowDeviceStatus();
+    w->statusWindows()->ShowDeviceStatus();
     // The event loop is held up, as by a stream that keeps it busy: the
     // timer cannot fire, yet the answer is applied with its arrival.
     QThread::msleep(60);
     port->receive(answerBytes(0x21, 0x01, 0x01, 0x5A));
-    ASSERT_TRUE(w->currentDeviceState());
-    EXPECT_TRUE(w->currentDeviceState()->lamp(1));
-    EXPECT_TRUE(w->currentDeviceState()->lamp(6));
-    EXPECT_EQ(w->tempstatus, "");
+    ASSERT_TRUE(w->statusWindows()->currentDeviceState());
+    EXPECT_TRUE(w->statusWindows()->currentDeviceState()->lamp(1));
+    EXPECT_TRUE(w->statusWindows()->currentDeviceState()->lamp(6));
+    EXPECT_EQ(w->replies()->tempstatus, "");
 }

@@ -1,7 +1,7 @@
 // The send box's rules without any widget: typing, hex sending, text mapping, period.
 #include "qtprint.h"
 
-#include "app/gbk.h"
+#include "terminal/gbk.h"
 #include "terminal/sendbox.h"
 
 #include <gtest/gtest.h>

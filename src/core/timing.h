@@ -1,0 +1,27 @@
+#pragma once
+
+// Every pause and period of the program, in milliseconds, in one place.
+namespace timing {
+
+// The reply parser looks at the received text this often (Timer2).
+constexpr int kParserTick = 20;
+// A parser tick later than this (1.5 periods) is run by the receive path itself:
+// under a stream that keeps the event loop busy, Qt runs timers late.
+constexpr int kParserOverdue = kParserTick + kParserTick / 2;
+// Received text is collected and put into the receive box this often.
+constexpr int kReceiveBoxUpdate = 15;
+// The clock in the status row.
+constexpr int kClockTick = 50;
+
+// Device status: before the relay read, and between it and the input read.
+constexpr int kStatusReadDelay = 100;
+constexpr int kStatusReadGap = 500;
+// Program download: after each of steps 1 to 7, and after step 8.
+constexpr int kStepGap = 250;
+constexpr int kLastStepPause = 100;
+// The greeting after opening a port: each phase of the blinking arrow.
+constexpr int kGreetingPhase = 500;
+// The end of start-up, once the port is open.
+constexpr int kStartUpSettle = 100;
+
+} // namespace timing

@@ -1,0 +1,285 @@
+#include "app/relay.h"
+
+#include "app/aboutpanel.h"
+#include "app/messages.h"
+#include "app/widgets.h"
+#include "board/boardpanel.h"
+#include "board/boardsession.h"
+#include "board/sleep2.h"
+#include "logic/namesgroup.h"
+#include "logic/editform.h"
+#include "logic/stepgrid.h"
+#include "port/portpanel.h"
+#include "protocol/replystream.h"
+#include "serial/portresolver.h"
+#include "serial/portsettings.h"
+#include "serial/qtserialport.h"
+#include "serial/serialport.h"
+#include "status/statuswindowhost.h"
+#include "terminal/filecommands.h"
+#include "terminal/receivepane.h"
+#include "terminal/sendpane.h"
+#include "terminal/trafficcounters.h"
+#include "timing.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QPushButton>
+#include <QTime>
+#include <QTimer>
+
+namespace {
+// The application icon: a relay coil with its contact, drawn at start.
+QIcon appIcon()
+{
+    QPixmap pm(64, 64);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0, 128, 0));
+    p.setPen(QPen(Qt::black, 2));
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
+    p.setBrush(QColor(220, 30, 30));
+    p.drawEllipse(QRectF(12, 12, 24, 24));
+    p.setPen(QPen(Qt::white, 4));
+    p.drawLine(QPointF(14, 50), QPointF(50, 50));
+    p.drawLine(QPointF(50, 50), QPointF(54, 30));
+    return QIcon(pm);
+}
+} // namespace
+
+struct relay::Parts
+{
+    Parts(Dialogs *given, QWidget *window)
+        : ownDialogs(given ? nullptr : new QtDialogs(window)), waiter(&gate),
+          messages(given ? given : ownDialogs.get()), commonDialog(messages.dialogs())
+    {
+    }
+
+    std::unique_ptr<Dialogs> ownDialogs;
+    std::function<void()> quitApplication;
+    SleepGate gate;
+    GateWaiter waiter;
+    Messages messages;
+    CommonDialog commonDialog;
+    // The core.
+    BoardSession *session = nullptr;
+    ReplyStream *replies = nullptr;
+    TrafficCounters *counters = nullptr;
+    // The groups.
+    PortPanel *port = nullptr;
+    StatusWindowHost *status = nullptr;
+    BoardPanel *board = nullptr;
+    NamesGroup *names = nullptr;
+    StepGrid *grid = nullptr;
+    ReceivePane *receive = nullptr;
+    SendPane *send = nullptr;
+    FileCommands *files = nullptr;
+    AboutPanel *about = nullptr;
+    // The shell's own controls.
+    QTimer *TmrNowTime = nullptr;
+    QLabel *LblNewDate = nullptr, *LblNowTime = nullptr;
+    QLineEdit *TxtRXCount = nullptr, *TxtTXCount = nullptr;
+};
+
+relay::relay(Options options, QWidget *parent) : QWidget(parent)
+{
+    const QString folder = options.settingsFolder.isEmpty() ? defaultSettingsFolder() : options.settingsFolder;
+    std::shared_ptr<const PortResolver> resolver =
+        options.resolver ? options.resolver : std::make_shared<PortResolver>(folder);
+    d = std::make_unique<Parts>(options.dialogs, this);
+    d->quitApplication = options.quitApplication;
+    d->commonDialog.Filter = QStringLiteral("文本文件（*.txt）|*.txt");
+
+    MSComm = options.port ? options.port : new QtSerialPort(resolver);
+    MSComm->setParent(this);
+    // Receive and send events work from the first start on, with or without a
+    // settings file: the thresholds and buffer sizes are set right here.
+    setUpBuffers(*MSComm);
+
+    setObjectName(QStringLiteral("relay"));
+    setWindowTitle(QStringLiteral("Kestrune"));
+    setWindowIcon(appIcon());
+    resize(1207, 684);
+    ui::setBackground(this, ui::darkGreen());
+    ui::setTextColor(this, Qt::black);
+    setMouseTracking(true);
+
+    d->session = new BoardSession(MSComm, &d->waiter, this);
+    d->replies = new ReplyStream(this);
+    d->counters = new TrafficCounters(this);
+    Messages *messages = &d->messages;
+
+    buildShell();
+    d->port = new PortPanel(this, MSComm, d->session, resolver, folder, messages);
+    StatusLink link;
+    link.commandAddress = [this](bool moveFocus) { return d->board->CommandAddress(moveFocus); };
+    link.session = d->session;
+    link.messages = messages;
+    d->status = new StatusWindowHost(this, link);
+    d->board = new BoardPanel(this, d->session, d->status, messages);
+    d->names = new NamesGroup(this, nullptr, &d->commonDialog, messages);
+    auto *CmdQuit = ui::place<QPushButton>(this, QStringLiteral("CmdQuit"), 16, 560, 81, 33, QStringLiteral("退 出"));
+    CmdQuit->setFont(ui::simSun(14.25));
+    connect(CmdQuit, &QPushButton::clicked, this, &relay::CmdQuit_Click);
+
+    // The status row: the port's status box (port group), the counters.
+    d->TxtRXCount = ui::place<QLineEdit>(this, QStringLiteral("TxtRXCount"), 400, 656, 73, 18, QStringLiteral("RX:0"));
+    d->TxtTXCount = ui::place<QLineEdit>(this, QStringLiteral("TxtTXCount"), 472, 656, 73, 18, QStringLiteral("TX:0"));
+    for (QLineEdit *e : {d->TxtRXCount, d->TxtTXCount}) {
+        ui::setBoxColor(e, ui::statusYellow());
+        e->setFrame(false);
+        e->setReadOnly(true);
+    }
+    auto *CmdClearCounter = ui::place<QPushButton>(this, QStringLiteral("CmdClearCounter"), 560, 656, 58, 20,
+                                                   QStringLiteral("计数清零"));
+    connect(CmdClearCounter, &QPushButton::clicked, this, &relay::CmdClearCounter_Click);
+
+    d->grid = new StepGrid(this);
+    d->receive = new ReceivePane(this, MSComm, d->replies, d->counters);
+    d->send = new SendPane(this, MSComm, messages);
+    d->files = new FileCommands(this, MSComm, d->send, &d->commonDialog, messages,
+                                [this] { return d->receive->HexReceiveOn(); });
+    d->about = new AboutPanel(this, messages);
+    wireGroups();
+}
+
+relay::~relay()
+{
+    d->messages.setQuitting();
+    d->gate.abort();
+    if (MSComm && MSComm->portOpen())
+        MSComm->setPortOpen(false);
+    // The groups and windows go while the parts they were given still exist.
+    while (!children().isEmpty())
+        delete children().constFirst();
+}
+
+void relay::buildShell()
+{
+    d->LblNewDate = ui::place<QLabel>(this, QStringLiteral("LblNewDate"), 0, 608, 105, 17, QStringLiteral("显示日前"));
+    d->LblNowTime = ui::place<QLabel>(this, QStringLiteral("LblNowTime"), 0, 640, 105, 21, QStringLiteral("当前时间"));
+    for (QLabel *l : {d->LblNewDate, d->LblNowTime})
+        ui::setBackground(l, ui::darkGreen());
+    d->TmrNowTime = new QTimer(this);
+    d->TmrNowTime->setObjectName(QStringLiteral("TmrNowTime"));
+    d->TmrNowTime->setInterval(timing::kClockTick);
+    connect(d->TmrNowTime, &QTimer::timeout, this, &relay::TmrNowTime_Timer);
+    d->TmrNowTime->start();
+}
+
+void relay::wireGroups()
+{
+    d->board->setGrid(d->grid);
+    d->names->setGrid(d->grid);
+    // Bytes to lamps: the parser's findings go to the status state and the address box.
+    d->replies->addressText = [this] { return d->board->addressText(); };
+    connect(d->replies, &ReplyStream::addressFound, d->board, &BoardPanel::setAddressText);
+    connect(d->replies, &ReplyStream::relayStateFound, d->status, &StatusWindowHost::ApplyRelayState);
+    connect(d->replies, &ReplyStream::inputStateFound, d->status, &StatusWindowHost::ApplyInputState);
+    // The TX counter counts what the port reports as written, whoever wrote
+    // it: every byte once, board commands and file pieces included.
+    connect(MSComm, &SerialPort::bytesWritten, d->counters, &TrafficCounters::addSent);
+    connect(d->counters, &TrafficCounters::changed, this, &relay::ShowCounters);
+    connect(d->session, &BoardSession::portNotOpen, this,
+            [this] { d->messages.show(Messages::portNotOpen(), Dialogs::Warning); });
+    connect(d->names, &NamesGroup::fileChosen, d->files, &FileCommands::showSendPath);
+    connect(d->port, &PortPanel::portDisplayChanged, d->files, &FileCommands::portChanged);
+}
+
+void relay::Form_Load()
+{
+    d->grid->InitStepGrid();
+    d->port->InitPort();
+    if (isQuitting())
+        return;
+    if (!MSComm->portOpen()) {
+        if (!MSComm->setPortOpen(true))
+            return;
+    }
+    d->about->showAsLink();
+    MSComm->setInputMode(d->receive->HexReceiveOn() ? SerialPort::InputModeBinary : SerialPort::InputModeText);
+    d->waiter.wait(timing::kStartUpSettle);
+}
+
+bool relay::isQuitting() const
+{
+    return d->messages.quitting();
+}
+
+CommonDialog &relay::commonDialog() { return d->commonDialog; }
+ReplyStream *relay::replies() const { return d->replies; }
+BoardSession *relay::session() const { return d->session; }
+TrafficCounters *relay::counters() const { return d->counters; }
+PortPanel *relay::portGroup() const { return d->port; }
+BoardPanel *relay::boardCommands() const { return d->board; }
+StepGrid *relay::stepGrid() const { return d->grid; }
+NamesGroup *relay::names() const { return d->names; }
+StatusWindowHost *relay::statusWindows() const { return d->status; }
+ReceivePane *relay::receivePane() const { return d->receive; }
+SendPane *relay::sendPane() const { return d->send; }
+FileCommands *relay::fileCommands() const { return d->files; }
+AboutPanel *relay::about() const { return d->about; }
+
+void relay::CmdQuit_Click()
+{
+    if (isQuitting())
+        return;
+    d->messages.setQuitting();
+    if (MSComm->portOpen())
+        MSComm->setPortOpen(false);
+    // Every wait in progress ends now, so nested handlers unwind before the
+    // window goes away; they find the port closed and the gate aborted.
+    d->gate.abort();
+    d->replies->stop();
+    d->TmrNowTime->stop();
+    d->send->stop();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible())
+            w->hide();
+    }
+    hide();
+    if (d->quitApplication)
+        d->quitApplication();
+    else
+        QCoreApplication::exit(0);
+}
+
+void relay::closeEvent(QCloseEvent *event)
+{
+    // Closing the window through its frame quits like the Quit button.
+    CmdQuit_Click();
+    event->accept();
+}
+
+void relay::mouseMoveEvent(QMouseEvent *event)
+{
+    // Only the window's own background ends the link's hover; moving from the
+    // link straight onto another control keeps it.
+    if (!childAt(event->position().toPoint()))
+        d->about->hoverEnded();
+    QWidget::mouseMoveEvent(event);
+}
+
+void relay::TmrNowTime_Timer()
+{
+    const QLocale locale = QLocale::system();
+    d->LblNewDate->setText(locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+    d->LblNowTime->setText(locale.toString(QTime::currentTime(), QLocale::LongFormat));
+}
+
+void relay::CmdClearCounter_Click()
+{
+    d->counters->clear();
+}
+
+void relay::ShowCounters()
+{
+    d->TxtRXCount->setText(d->counters->rxText());
+    d->TxtTXCount->setText(d->counters->txText());
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "serial/portsettings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class BoardSession;
+class Messages;
+class PortResolver;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+class SerialPort;
+
+// The port group: the port and line boxes, the switch, the status box and
+// the greeting arrow. It opens and closes the port, shows its state and
+// keeps the settings file.
+class PortPanel : public QObject
+{
+    Q_OBJECT
+public:
+    PortPanel(QWidget *host, SerialPort *port, BoardSession *session, std::shared_ptr<const PortResolver> resolver,
+              QString settingsFolder, Messages *messages);
+
+    PortBoxes portBoxes() const;
+    // Start-up: the settings file's port, opened.
+    void InitPort();
+    void ReopenPort(const PortSettings &settings);
+    void OpenPort();
+    void ClosePort();
+    bool WriteSettingsFile();
+    void GreetingSequence();
+
+public slots:
+    void CmdSwitch_Click();
+    void CboCom_Click();
+    void CboBaudrate_Click();
+    void CboParitybit_Click();
+    void CboDatabit_Click();
+    void CboStopbit_Click();
+
+signals:
+    // Emitted after the port display changed.
+    void portDisplayChanged();
+
+private:
+    // Closes the port and opens it with these settings; false on any failure.
+    bool openWith(const PortSettings &settings);
+    void showOpenDisplay();
+    void showClosedDisplay(const QString &statusText, bool setCaption);
+    void updatePortTooltips();
+
+    SerialPort *MSComm;
+    BoardSession *m_session;
+    std::shared_ptr<const PortResolver> m_resolver;
+    QString m_settingsFolder;
+    Messages *m_messages;
+    QFrame *Frame1 = nullptr;
+    QComboBox *CboCom = nullptr, *CboBaudrate = nullptr, *CboParitybit = nullptr, *CboDatabit = nullptr,
+              *CboStopbit = nullptr;
+    QPushButton *CmdSwitch = nullptr;
+    QLabel *ImgSwitchOn = nullptr, *ImgSwitchOff = nullptr, *arrowlabel = nullptr;
+    QLineEdit *TxtStatus = nullptr;
+};

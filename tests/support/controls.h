@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+// Finds a control by its objectName below root, as a user's tool would:
+// breadth first, through the groups of the window, without entering other
+// top-level windows (the status window and the name editor have controls of
+// the same names; pass the window itself to reach those). A missing control
+// fails the test and gives null.
+template <class T = QWidget>
+T *control(const QObject *root, const QString &name)
+{
+    std::deque<const QObject *> queue{root};
+    while (!queue.empty()) {
+        const QObject *o = queue.front();
+        queue.pop_front();
+        for (QObject *child : o->children()) {
+            auto *widget = qobject_cast<QWidget *>(child);
+            if (widget && widget->isWindow())
+                continue;
+            if (child->objectName() == name) {
+                if (T *found = qobject_cast<T *>(child))
+                    return found;
+            }
+            queue.push_back(child);
+        }
+    }
+    ADD_FAILURE() << "no control named " << name.toStdString();
+    return nullptr;
+}
+
+// Element i of a control array: "incheck1(3)".
+template <class T = QWidget>
+T *control(const QObject *root, const QString &base, int i)
+{
+    return control<T>(root, QStringLiteral("%1(%2)").arg(base).arg(i));
+}
