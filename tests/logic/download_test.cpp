@@ -1,5 +1,6 @@
 #include "relayfixture.h"
 #include "controls.h"
+#include "fakewaiter.h"
 
 #include "app/widgets.h"
 #include "protocol/frames.h"
@@ -211,4 +212,46 @@ TEST_F(Download, QuitDuringTheDownloadEndsItAtOnce)
     EXPECT_EQ(port->writes.size(), 2);
     EXPECT_FALSE(port->portOpen());
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(Download, PickingAnotherPortWhileItWaitsStopsAfterWholeFramesAndFreesTheButtons)
+{
+    FakeWaiter waiter;
+    w->session()->setWaiter(&waiter);
+    auto pickCom2 = [&] {
+        control<QComboBox>(w.get(), QStringLiteral("CboCom"))->setEditText(QStringLiteral("COM2"));
+        w->portGroup()->CboCom_Click();
+    };
+    waiter.onWait = [&](int pause) {
+        if (pause == 3) {
+            // The buttons are locked while the download waits.
+            EXPECT_FALSE(buttonsEnabled());
+            pickCom2();
+        }
+        return true;
+    };
+    control<QPushButton>(w.get(), QStringLiteral("writefirst"))->click();
+    // Three whole step frames on COM1, then only the greeting of COM2.
+    ASSERT_EQ(port->writes.size(), 4);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(port->writes[i].bytes.mid(0, 2), hex("2110")) << i;
+    EXPECT_EQ(port->writes[3].bytes, frames::PortGreetingFrame());
+    EXPECT_EQ(port->commPort(), 2);
+    EXPECT_TRUE(buttonsEnabled());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // The status reads: a switch during the first wait sends no read at all.
+    waiter.waits.clear();
+    waiter.onWait = [&](int pause) {
+        if (pause == 1) {
+            control<QComboBox>(w.get(), QStringLiteral("CboCom"))->setEditText(QStringLiteral("COM3"));
+            control<QPushButton>(w.get(), QStringLiteral("CmdSwitch"))->click(); // closes
+        }
+        return true;
+    };
+    control<QPushButton>(w.get(), QStringLiteral("Command1"))->click();
+    EXPECT_EQ(port->writes.size(), 4);
+    EXPECT_FALSE(port->portOpen());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    w->session()->setWaiter(nullptr);
 }
