@@ -70,7 +70,7 @@ TEST_F(About, HelpButtonShowsOneWindowAndANewOneAfterClosing)
     EXPECT_TRUE(old.isNull());
     open = openAboutWindows();
     ASSERT_EQ(open.size(), 1);
-    EXPECT_EQ(open[0]->Txt->toPlainText(), text);
+    EXPECT_EQ(control<QPlainTextEdit>(open[0], QStringLiteral("Txt"))->toPlainText(), text);
 
     // Closing through the window frame works the same way.
     open[0]->close();

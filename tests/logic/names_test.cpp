@@ -365,7 +365,7 @@ TEST_F(Names, SaveStartsInDColonWhereSuchAFolderExists)
     } restore;
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     ASSERT_TRUE(QDir().mkdir("d:\\"));
-    openEditor()->Command1->click();
+    control<QPushButton>(openEditor(), QStringLiteral("Command1"))->click();
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
     EXPECT_EQ(dialogs.fileRequests[0].initDir, "d:\\");
 }

@@ -1,5 +1,7 @@
 #include "modbusslave.h"
 
+#include "serial/ptyline.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -16,15 +18,11 @@ namespace {
 // Opens a pseudo-terminal; returns the master and stores the slave's path.
 int openPty(QString *slavePath)
 {
-    const int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m < 0)
-        return -1;
-    if (::grantpt(m) != 0 || ::unlockpt(m) != 0 || !::ptsname(m)) {
-        ::close(m);
-        return -1;
-    }
-    *slavePath = QString::fromLocal8Bit(::ptsname(m));
-    return m;
+    PtyLine line = PtyLine::open();
+    if (line.keepSlave >= 0)
+        ::close(line.keepSlave); // the slave side is opened by its user
+    *slavePath = line.slavePath;
+    return line.master;
 }
 
 int openRaw(const QString &path)

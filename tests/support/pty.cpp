@@ -1,5 +1,7 @@
 #include "pty.h"
 
+#include "serial/ptyline.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,24 +15,10 @@
 
 PtyPair::PtyPair()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master < 0)
-        return;
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-        ::close(m_master);
-        m_master = -1;
-        return;
-    }
-    m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-    // Raw mode on the line, so bytes pass unchanged.
-    m_keepSlave = ::open(m_slave.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_keepSlave >= 0) {
-        termios t{};
-        if (::tcgetattr(m_keepSlave, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(m_keepSlave, TCSANOW, &t);
-        }
-    }
+    const PtyLine line = PtyLine::open();
+    m_master = line.master;
+    m_slave = line.slavePath;
+    m_keepSlave = line.keepSlave;
 }
 
 PtyPair::~PtyPair()

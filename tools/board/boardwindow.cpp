@@ -1,5 +1,7 @@
 #include "boardwindow.h"
 
+#include "logic/logicstep.h"
+
 #include "boarddevice.h"
 
 #include <QCheckBox>
@@ -22,7 +24,7 @@ QString bits(uint8_t v, char prefix)
     QStringList on;
     for (int k = 0; k < 8; ++k)
         if (v & (1u << k))
-            on << QStringLiteral("%1%2").arg(prefix).arg(k, 2, 10, QLatin1Char('0'));
+            on << signalName(QLatin1Char(prefix), k);
     return on.isEmpty() ? QStringLiteral("-") : on.join(' ');
 }
 } // namespace
@@ -49,11 +51,11 @@ BoardWindow::BoardWindow(BoardDevice &device, QWidget *parent) : QWidget(parent)
     auto *io = new QGroupBox(QStringLiteral("Inputs and relays"), this);
     auto *grid = new QGridLayout(io);
     for (int k = 0; k < 8; ++k) {
-        m_inputs[k] = new QCheckBox(QStringLiteral("X%1").arg(k, 2, 10, QLatin1Char('0')), io);
+        m_inputs[k] = new QCheckBox(signalName(QLatin1Char('X'), k), io);
         m_inputs[k]->setObjectName(indexed("input", k));
         grid->addWidget(m_inputs[k], 0, k);
         connect(m_inputs[k], &QCheckBox::toggled, this, [this, k](bool on) { m_device.setInput(k, on); });
-        m_lamps[k] = new QLabel(QStringLiteral("Y%1").arg(k, 2, 10, QLatin1Char('0')), io);
+        m_lamps[k] = new QLabel(signalName(QLatin1Char('Y'), k), io);
         m_lamps[k]->setObjectName(indexed("lamp", k));
         m_lamps[k]->setAlignment(Qt::AlignCenter);
         m_lamps[k]->setMinimumSize(40, 28);

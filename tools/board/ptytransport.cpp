@@ -1,5 +1,7 @@
 #include "ptytransport.h"
 
+#include "serial/ptyline.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,33 +31,16 @@ bool PtyTransport::open()
 {
     if (isOpen())
         return true;
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master < 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
+    // The slave is held open by us too: that keeps the master from reporting
+    // a hang-up (and waking us without end) while the program has it closed.
+    const PtyLine line = PtyLine::open();
+    if (!line.ok()) {
+        m_error = line.error;
         return false;
     }
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-        ::close(master);
-        return false;
-    }
-    const char *name = ::ptsname(master);
-    if (!name) {
-        m_error = QStringLiteral("no slave device");
-        ::close(master);
-        return false;
-    }
-    m_slavePath = QString::fromLocal8Bit(name);
-    // Holding the slave open ourselves keeps the master from reporting a
-    // hang-up (and waking us without end) while the program has it closed.
-    m_keepSlave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_keepSlave >= 0) {
-        termios t{};
-        if (::tcgetattr(m_keepSlave, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(m_keepSlave, TCSANOW, &t);
-        }
-    }
+    m_slavePath = line.slavePath;
+    m_keepSlave = line.keepSlave;
+    const int master = line.master;
     m_master = master;
     m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyTransport::onReadable);

@@ -13,9 +13,6 @@ class FrmHelp : public QWidget
 public:
     explicit FrmHelp(QWidget *parent = nullptr);
 
-    QPlainTextEdit *Txt = nullptr;
-    QPushButton *CmdAssurance = nullptr;
-
     static QString aboutText();
 
 public slots:
@@ -26,4 +23,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    QPlainTextEdit *Txt = nullptr;
+    QPushButton *CmdAssurance = nullptr;
 };

@@ -19,13 +19,6 @@ class editform : public QWidget
 public:
     editform(QWidget *parent, Messages *messages);
 
-    QGroupBox *Frame1[2] = {};
-    // Label1[0..7]: X00..X07; Label1[15 - k]: Y0k.
-    QLabel *Label1[16] = {};
-    // Text1[k]: name of X0k; Text1[8 + k]: name of Y0k.
-    QLineEdit *Text1[16] = {};
-    QPushButton *Command1 = nullptr;
-    QPushButton *Command2 = nullptr;
     // The editor's own file dialog.
     CommonDialog CommonDialog1;
 
@@ -37,5 +30,12 @@ public slots:
     void Command2_Click();
 
 private:
+    QGroupBox *Frame1[2] = {};
+    // Label1[0..7]: X00..X07; Label1[15 - k]: Y0k.
+    QLabel *Label1[16] = {};
+    // Text1[k]: name of X0k; Text1[8 + k]: name of Y0k.
+    QLineEdit *Text1[16] = {};
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
     Messages *m_messages;
 };

@@ -45,21 +45,6 @@ public:
     QLabel *litLamp(int i) const;
     QLabel *darkLamp(int i) const;
 
-    QGroupBox *Frame3 = nullptr;
-    QGroupBox *Frame1 = nullptr;
-    QGroupBox *Frame2 = nullptr;
-    QLabel *Label10 = nullptr;
-    QLabel *Label27 = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QCheckBox *Check2 = nullptr, *Check3 = nullptr, *Check4 = nullptr, *Check5 = nullptr;
-    QCheckBox *Check6 = nullptr, *Check7 = nullptr, *Check8 = nullptr, *Check9 = nullptr;
-    QPushButton *Command1 = nullptr;
-    QPushButton *Command2 = nullptr;
-    QPushButton *Command3 = nullptr;
-    QPushButton *Command4 = nullptr;
-    QPushButton *OPENALL = nullptr;
-    QPushButton *CLOSEALL = nullptr;
-
 public slots:
     void Command2_Click();
     void OPENALL_Click();
@@ -79,6 +64,20 @@ private:
     // wait may outlive it).
     static bool alive(const QPointer<devicestatus> &self) { return self && !self->m_closed; }
 
+    QGroupBox *Frame3 = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *Label27 = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QCheckBox *Check2 = nullptr, *Check3 = nullptr, *Check4 = nullptr, *Check5 = nullptr;
+    QCheckBox *Check6 = nullptr, *Check7 = nullptr, *Check8 = nullptr, *Check9 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPushButton *Command4 = nullptr;
+    QPushButton *OPENALL = nullptr;
+    QPushButton *CLOSEALL = nullptr;
     QPointer<DeviceState> m_state;
     StatusLink m_link;
     QCheckBox *m_relayChecks[8] = {};
