@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QChar>
+
 // The value of one hexadecimal digit, either case; -1 for anything else.
 inline int hexDigitValue(char16_t c)
 {
@@ -11,3 +13,5 @@ inline int hexDigitValue(char16_t c)
         return c - u'a' + 10;
     return -1;
 }
+inline int hexDigitValue(QChar c) { return hexDigitValue(c.unicode()); }
+inline int hexDigitValue(char c) { return hexDigitValue(char16_t(static_cast<unsigned char>(c))); }

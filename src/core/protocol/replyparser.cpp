@@ -5,17 +5,13 @@
 
 #include <algorithm>
 
-namespace {
-int hexValue(QChar c) { return hexDigitValue(c.unicode()); }
-} // namespace
-
 bool ReplyParser::readAnswer(QStringView text, qsizetype pos, uint8_t bytes[6])
 {
     if (pos < 0 || text.size() - pos < kAnswerLength)
         return false;
     for (int i = 0; i < 6; ++i) {
-        const int hi = hexValue(text[pos + 2 * i]);
-        const int lo = hexValue(text[pos + 2 * i + 1]);
+        const int hi = hexDigitValue(text[pos + 2 * i]);
+        const int lo = hexDigitValue(text[pos + 2 * i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         bytes[i] = uint8_t(hi * 16 + lo);
@@ -109,7 +105,7 @@ bool ReplyParser::couldBeginAnswer(QStringView part, std::optional<int> address)
     if (part.size() >= kAnswerLength)
         return false;
     for (QChar c : part) {
-        if (hexValue(c) < 0)
+        if (hexDigitValue(c) < 0)
             return false;
     }
     auto fits = [&](QStringView pattern) {
@@ -123,9 +119,9 @@ bool ReplyParser::couldBeginAnswer(QStringView part, std::optional<int> address)
         return true;
     if (!address || *address < 0 || *address > 255)
         return false;
-    if (part.size() >= 1 && hexValue(part[0]) != (*address >> 4))
+    if (part.size() >= 1 && hexDigitValue(part[0]) != (*address >> 4))
         return false;
-    if (part.size() >= 2 && hexValue(part[1]) != (*address & 0x0F))
+    if (part.size() >= 2 && hexDigitValue(part[1]) != (*address & 0x0F))
         return false;
     return fits(u"??0101") || fits(u"??0201");
 }

@@ -73,7 +73,6 @@ static bool isHexDigit(QChar c)
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
 }
 
-static int hexValue(QChar c) { return hexDigitValue(c.unicode()); }
 
 QByteArray hexBytes(const QString &text)
 {
@@ -86,7 +85,7 @@ QByteArray hexBytes(const QString &text)
     QByteArray out;
     out.reserve(run / 2);
     for (qsizetype i = 0; i + 1 < run; i += 2)
-        out.append(char(hexValue(t.at(i)) * 16 + hexValue(t.at(i + 1))));
+        out.append(char(hexDigitValue(t.at(i)) * 16 + hexDigitValue(t.at(i + 1))));
     return out;
 }
 

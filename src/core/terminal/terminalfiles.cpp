@@ -38,7 +38,6 @@ bool appendSaveBlock(const QString &path, const QString &boxText, QString *error
     return writeFileAtomically(path, content, error);
 }
 
-static int hexValue(char c) { return hexDigitValue(char16_t(static_cast<unsigned char>(c))); }
 
 HexText parseHexText(const QByteArray &file)
 {
@@ -50,7 +49,7 @@ HexText parseHexText(const QByteArray &file)
         const char c = file.at(i);
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
             continue;
-        const int v = hexValue(c);
+        const int v = hexDigitValue(c);
         if (v < 0) {
             r.stopped = true;
             r.stopOffset = i;
