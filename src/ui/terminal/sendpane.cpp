@@ -44,7 +44,7 @@ SendPane::SendPane(QWidget *host, SerialPort *port, Messages *messages)
     : QObject(host), MSComm(port), m_messages(messages)
 {
     setObjectName(QStringLiteral("sendPane"));
-    auto *LblSend = ui::place<QLabel>(host, QStringLiteral("LblSend"), 1224, 300, 160, 18, QStringLiteral("发送的字符/数据"));
+    ui::place<QLabel>(host, QStringLiteral("LblSend"), 1224, 300, 160, 18, QStringLiteral("发送的字符/数据"));
 
     TxtSend = ui::place<QPlainTextEdit>(host, QStringLiteral("TxtSend"), 1224, 320, 400, 150);
     TxtSend->setFont(ui::simSun(18));
@@ -84,12 +84,12 @@ SendPane::SendPane(QWidget *host, SerialPort *port, Messages *messages)
     });
 
     ChkHexSend = ui::place<QCheckBox>(host, QStringLiteral("ChkHexSend"), 1640, 320, 17, 17);
-    auto *Label11 = ui::place<QLabel>(host, QStringLiteral("Label11"), 1660, 320, 110, 17, QStringLiteral("十六进制发送"));
+    ui::place<QLabel>(host, QStringLiteral("Label11"), 1660, 320, 110, 17, QStringLiteral("十六进制发送"));
     ChkAutoSend = ui::place<QCheckBox>(host, QStringLiteral("ChkAutoSend"), 1640, 344, 17, 17);
     auto *LblAutoSend = ui::place<QLabel>(host, QStringLiteral("LblAutoSend"), 1660, 344, 136, 34,
                                     QStringLiteral("自动发送(周期改变后重选)"));
     LblAutoSend->setWordWrap(true);
-    auto *LblArtoSendCyc = ui::place<QLabel>(host, QStringLiteral("LblArtoSendCyc"), 1640, 384, 110, 17,
+    ui::place<QLabel>(host, QStringLiteral("LblArtoSendCyc"), 1640, 384, 110, 17,
                                        QStringLiteral("自动发送周期："));
     TxtAutoSendTime = ui::place<QLineEdit>(host, QStringLiteral("TxtAutoSendTime"), 1640, 404, 60, 21,
                                            QStringLiteral("1000"));
