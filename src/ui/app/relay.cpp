@@ -190,6 +190,12 @@ void relay::wireGroups()
             [this] { d->messages.show(Messages::portNotOpen(), Dialogs::Warning); });
     connect(d->names, &NamesGroup::fileChosen, d->files, &FileCommands::showSendPath);
     connect(d->port, &PortPanel::portDisplayChanged, d->files, &FileCommands::portChanged);
+
+    // The keyboard walks the window as it always did: the status box after
+    // the Quit button, direct output after the last box of the grid.
+    const auto named = [this](const char *name) { return findChild<QWidget *>(QLatin1String(name)); };
+    QWidget::setTabOrder(named("CmdQuit"), named("TxtStatus"));
+    QWidget::setTabOrder(named("outcheck8(7)"), named("Command2"));
 }
 
 void relay::Form_Load()
