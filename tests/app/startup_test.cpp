@@ -214,16 +214,16 @@ TEST_F(Quit, ClockShowsDateAndTimeAfterFirstTick)
 TEST_F(Quit, VisibleControlsCarryTheirNamesCaptionsAndPlaces)
 {
     start();
-    auto button = [&](const char *name) { return w->findChild<QPushButton *>(name); };
+    auto button = [&](const char *name) { return control<QPushButton>(w.get(), name); };
     ASSERT_TRUE(button("sdevice"));
     EXPECT_EQ(button("sdevice")->text(), "搜索设备");
     EXPECT_EQ(button("sdevice")->geometry(), QRect(8, 328, 105, 33));
     EXPECT_EQ(button("CmdQuit")->geometry(), QRect(16, 560, 81, 33));
     EXPECT_EQ(button("writefirst")->font().pointSizeF(), 15.0);
-    EXPECT_EQ(w->findChild<QComboBox *>("CboCom")->count(), 15);
-    EXPECT_EQ(w->findChild<QComboBox *>("Combo1")->currentText(), "33");
-    EXPECT_EQ(w->findChild<QLabel *>("LblWeb")->x(), 1288);
-    EXPECT_GE(w->findChild<QLabel *>("arrowlabel")->x(), 1224);
+    EXPECT_EQ(control<QComboBox>(w.get(), "CboCom")->count(), 15);
+    EXPECT_EQ(control<QComboBox>(w.get(), "Combo1")->currentText(), "33");
+    EXPECT_EQ(control<QLabel>(w.get(), "LblWeb")->x(), 1288);
+    EXPECT_GE(control<QLabel>(w.get(), "arrowlabel")->x(), 1224);
     EXPECT_EQ(w->size(), QSize(1207, 684));
     EXPECT_EQ(w->windowTitle(), "Kestrune");
 }

@@ -70,7 +70,7 @@ protected:
         control<QPushButton>(st, QStringLiteral("Command4"))->click();
         if (!QTest::qWaitFor([&] { return w->counters()->RxTotal() >= received + 12; }, 3000))
             return false;
-        QSignalSpy ticks(w->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout);
+        QSignalSpy ticks(control<QTimer>(w.get(), QStringLiteral("Timer2")), &QTimer::timeout);
         return QTest::qWaitFor([&] { return ticks.size() >= 2 && relayLamps() == coils && inputLamps() == inputs; },
                                3000);
     }
@@ -142,7 +142,7 @@ TEST_F(ToolOnLibmodbus, WhatTheSlaveCannotAnswerChangesNothing)
             ++changes;
     };
     QObject::connect(w->MSComm, &SerialPort::OnComm, w.get(), watch);
-    QObject::connect(w->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout, w.get(), watch);
+    QObject::connect(control<QTimer>(w.get(), QStringLiteral("Timer2")), &QTimer::timeout, w.get(), watch);
     EXPECT_TRUE(readShows(0x3C, 0x42));
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(slave.coils(), 0x3C);

@@ -84,7 +84,7 @@ protected:
     {
         if (!eventually([&] { return w->counters()->RxTotal() >= bytes; }))
             return false;
-        QSignalSpy ticks(w->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout);
+        QSignalSpy ticks(control<QTimer>(w.get(), QStringLiteral("Timer2")), &QTimer::timeout);
         return eventually([&] { return ticks.size() >= 2; });
     }
     bool commandButtonsEnabled() const

@@ -41,8 +41,8 @@ protected:
     {
         return control<QPushButton>(w.get(), QStringLiteral("writefirst"))->isEnabled() && control<QPushButton>(w.get(), QStringLiteral("CmdReset"))->isEnabled() && control<QPushButton>(w.get(), QStringLiteral("writeadd"))->isEnabled();
     }
-    QCheckBox *in(int s, int i) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
-    QCheckBox *out(int s, int k) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
+    QCheckBox *in(int s, int i) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
+    QCheckBox *out(int s, int k) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
 };
 
 } // namespace

@@ -19,8 +19,8 @@ protected:
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     }
-    QCheckBox *in(int s, int i) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
-    QCheckBox *out(int s, int k) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
+    QCheckBox *in(int s, int i) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
+    QCheckBox *out(int s, int k) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
     // A real mouse click on the box's indicator, scrolling the grid so the box is in view.
     void click(QCheckBox *box)
     {
@@ -58,11 +58,11 @@ const int kGroupFrames[8][3] = {{0, 1, 2},    {3, 4, 5},    {6, 7, 8},    {11, 1
 
 TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
 {
-    auto *p3 = w->findChild<QWidget *>("Picture3");
+    auto *p3 = control<QWidget>(w.get(), "Picture3");
     ASSERT_EQ(p3, control<QWidget>(w.get(), QStringLiteral("Picture3")));
     EXPECT_EQ(p3->parentWidget(), w.get());
     EXPECT_EQ(p3->geometry(), QRect(120, 0, 1041, 2008));
-    auto *p2 = w->findChild<QWidget *>("Picture2(1)");
+    auto *p2 = control<QWidget>(w.get(), "Picture2(1)");
     ASSERT_TRUE(p2);
     EXPECT_EQ(p2->parentWidget(), p3);
     EXPECT_EQ(p2->geometry(), QRect(8, 640, 1033, 2000));
@@ -70,7 +70,7 @@ TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
     const QStringList steps{"第一步", "第二步", "第三步", "第四步", "第五步", "第六步", "第七步", "第八步"};
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        auto *f = w->findChild<QGroupBox *>(ui::arrayName("Frame4", i));
+        auto *f = control<QGroupBox>(w.get(), ui::arrayName("Frame4", i));
         ASSERT_TRUE(f);
         EXPECT_EQ(f->title(), steps[i]);
         EXPECT_EQ(f->parentWidget(), i < 4 ? p3 : p2);
@@ -78,7 +78,7 @@ TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
         const QStringList titles{"输入和", "输入或者", "输出"};
         const int lefts[3] = {8, 344, 688};
         for (int g = 0; g < 3; ++g) {
-            auto *gf = w->findChild<QGroupBox *>(ui::arrayName("Frame0", kGroupFrames[i][g]));
+            auto *gf = control<QGroupBox>(w.get(), ui::arrayName("Frame0", kGroupFrames[i][g]));
             ASSERT_TRUE(gf);
             EXPECT_EQ(gf->parentWidget(), f);
             EXPECT_EQ(gf->title(), titles[g]);
@@ -86,7 +86,7 @@ TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
             EXPECT_EQ(gf->y(), 24);
             EXPECT_EQ(gf->height(), 129);
         }
-        EXPECT_EQ(w->findChild<QGroupBox *>(ui::arrayName("Frame0", kGroupFrames[i][2]))->width(), i >= 5 ? 329 : 337);
+        EXPECT_EQ(control<QGroupBox>(w.get(), ui::arrayName("Frame0", kGroupFrames[i][2]))->width(), i >= 5 ? 329 : 337);
         for (int k = 0; k < 8; ++k) {
             ASSERT_TRUE(in(i + 1, k) && in(i + 1, 8 + k) && out(i + 1, k));
             const QString x = QStringLiteral("X%1").arg(k, 2, 10, QLatin1Char('0'));
@@ -109,7 +109,7 @@ TEST_F(Grid, ControlsStandWhereGivenWithTheirNamesCaptionsAndNumbering)
         EXPECT_EQ(f->palette().color(QPalette::Window), QColor(0, 128, 0));
         EXPECT_EQ(in(i + 1, 0)->font().pointSizeF(), 14.25);
     }
-    auto *bar = w->findChild<QScrollBar *>("VScroll1");
+    auto *bar = control<QScrollBar>(w.get(), "VScroll1");
     ASSERT_EQ(bar, control<QScrollBar>(w.get(), QStringLiteral("VScroll1")));
     EXPECT_EQ(bar->geometry(), QRect(1168, 336, 33, 121));
     EXPECT_EQ(bar->minimum(), 0);

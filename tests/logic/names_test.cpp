@@ -120,8 +120,8 @@ protected:
         dialogs.fileAnswers = {answer};
         control<QPushButton>(w.get(), QStringLiteral("loadname"))->click();
     }
-    QCheckBox *in(int s, int i) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
-    QCheckBox *out(int s, int k) { return w->findChild<QCheckBox *>(ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
+    QCheckBox *in(int s, int i) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
+    QCheckBox *out(int s, int k) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
     // Every caption of the grid, one list per step.
     QStringList captions()
     {
@@ -155,8 +155,8 @@ TEST_F(Names, EditorLayoutAndItsLifecycle)
     EXPECT_EQ(e->windowModality(), Qt::NonModal);
     EXPECT_EQ(e->windowTitle(), "编辑名称");
     EXPECT_EQ(e->size(), QSize(994, 477));
-    auto *in = e->findChild<QGroupBox *>("Frame1(0)");
-    auto *out = e->findChild<QGroupBox *>("Frame1(1)");
+    auto *in = control<QGroupBox>(e, "Frame1(0)");
+    auto *out = control<QGroupBox>(e, "Frame1(1)");
     ASSERT_TRUE(in && out);
     EXPECT_EQ(in->title(), "输入信号：");
     EXPECT_EQ(in->geometry(), QRect(16, 24, 953, 121));
@@ -166,10 +166,10 @@ TEST_F(Names, EditorLayoutAndItsLifecycle)
     for (int k = 0; k < 8; ++k) {
         SCOPED_TRACE(k);
         const QString n = QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0'));
-        auto *lx = e->findChild<QLabel *>(ui::arrayName("Label1", k));
-        auto *ly = e->findChild<QLabel *>(ui::arrayName("Label1", 15 - k));
-        auto *tx = e->findChild<QLineEdit *>(ui::arrayName("Text1", k));
-        auto *ty = e->findChild<QLineEdit *>(ui::arrayName("Text1", 8 + k));
+        auto *lx = control<QLabel>(e, ui::arrayName("Label1", k));
+        auto *ly = control<QLabel>(e, ui::arrayName("Label1", 15 - k));
+        auto *tx = control<QLineEdit>(e, ui::arrayName("Text1", k));
+        auto *ty = control<QLineEdit>(e, ui::arrayName("Text1", 8 + k));
         ASSERT_TRUE(lx && ly && tx && ty);
         EXPECT_EQ(lx->text(), "X" + n + "代表：");
         EXPECT_EQ(ly->text(), "Y" + n + "代表：");

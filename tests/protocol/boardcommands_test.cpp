@@ -274,8 +274,8 @@ TEST_F(BoardCommands, DirectOutputSendsTheOutputMaskOfEveryStep)
 {
     EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("Command2"))->text(), "直接继电器输出");
     EXPECT_EQ(control<QPushButton>(w.get(), QStringLiteral("Command2"))->geometry(), QRect(1224, 48, 105, 33));
-    auto *first = w->findChild<QCheckBox *>(QStringLiteral("outcheck1(0)"));
-    auto *last = w->findChild<QCheckBox *>(QStringLiteral("outcheck8(7)"));
+    auto *first = control<QCheckBox>(w.get(), QStringLiteral("outcheck1(0)"));
+    auto *last = control<QCheckBox>(w.get(), QStringLiteral("outcheck8(7)"));
     if (first && last) {
         first->setChecked(true);
         last->setChecked(true);

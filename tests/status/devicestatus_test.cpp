@@ -94,14 +94,14 @@ TEST_F(StatusWindow, ControlsCarryTheirNamesCaptionsAndLampsStartDark)
         {"Check1", "输入变化主动上传"}, {"Command1", "退    出"}, {"Command2", "位 操 作"},
         {"OPENALL", "继电器全开"}, {"CLOSEALL", "继电器全关"}, {"Command3", "读输出状态"}, {"Command4", "读输入状态"}};
     for (const auto &[name, caption] : captions) {
-        auto *b = win->findChild<QAbstractButton *>(name);
+        auto *b = control<QAbstractButton>(win, name);
         ASSERT_NE(b, nullptr) << name.toStdString();
         EXPECT_EQ(b->text(), caption) << name.toStdString();
         EXPECT_FALSE(b->isCheckable() && b->isChecked()) << name.toStdString();
     }
-    EXPECT_EQ(win->findChild<QGroupBox *>("Frame3")->title(), "位操作命令");
-    EXPECT_EQ(win->findChild<QLabel *>("Label10")->text(), "继电器状态：");
-    EXPECT_EQ(win->findChild<QLabel *>("Label27")->text(), " 输入状态：");
+    EXPECT_EQ(control<QGroupBox>(win, "Frame3")->title(), "位操作命令");
+    EXPECT_EQ(control<QLabel>(win, "Label10")->text(), "继电器状态：");
+    EXPECT_EQ(control<QLabel>(win, "Label27")->text(), " 输入状态：");
     // Check9 is Y00 and lies in the lower row, Check2 (Y07) upper left.
     EXPECT_EQ(win->relayCheck(0), control<QCheckBox>(win, QStringLiteral("Check9")));
     EXPECT_EQ(win->relayCheck(7), control<QCheckBox>(win, QStringLiteral("Check2")));
@@ -109,14 +109,14 @@ TEST_F(StatusWindow, ControlsCarryTheirNamesCaptionsAndLampsStartDark)
     EXPECT_LT(control<QCheckBox>(win, QStringLiteral("Check2"))->x(), control<QCheckBox>(win, QStringLiteral("Check5"))->x());
 
     for (int bit = 0; bit < 8; ++bit) {
-        auto *y = win->findChild<QLabel *>(QStringLiteral("Label%1").arg(18 - bit));
-        auto *x = win->findChild<QLabel *>(QStringLiteral("Label%1").arg(19 + bit));
+        auto *y = control<QLabel>(win, QStringLiteral("Label%1").arg(18 - bit));
+        auto *x = control<QLabel>(win, QStringLiteral("Label%1").arg(19 + bit));
         ASSERT_TRUE(y && x);
         EXPECT_EQ(y->text(), QStringLiteral("Y0%1").arg(bit));
         EXPECT_EQ(x->text(), QStringLiteral("X0%1").arg(bit));
         for (int i : {bit, 10 + bit}) {
-            auto *on = win->findChild<QLabel *>(QStringLiteral("k12(%1)").arg(i));
-            auto *off = win->findChild<QLabel *>(QStringLiteral("g12(%1)").arg(i));
+            auto *on = control<QLabel>(win, QStringLiteral("k12(%1)").arg(i));
+            auto *off = control<QLabel>(win, QStringLiteral("g12(%1)").arg(i));
             ASSERT_TRUE(on && off) << i;
             EXPECT_EQ(on->size(), QSize(30, 28));
             EXPECT_EQ(on->geometry(), off->geometry());

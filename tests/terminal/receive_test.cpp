@@ -50,16 +50,16 @@ protected:
 
 TEST_F(Receive, ControlsAreInTheParkedAreaWithTheirCaptions)
 {
-    EXPECT_EQ(w->findChild<QLabel *>("LblReceive")->text(), "接收区");
-    EXPECT_EQ(w->findChild<QLabel *>("Label10")->text(), "十六进制显示");
-    EXPECT_EQ(w->findChild<QLabel *>("LblArtoclear")->text(), "自动清空");
-    EXPECT_TRUE(w->findChild<QCheckBox *>("ChkHexReceive")->isChecked());
-    EXPECT_FALSE(w->findChild<QCheckBox *>("ChkAutoClear")->isChecked());
-    EXPECT_EQ(w->findChild<QPushButton *>("CmdStopdisp")->text(), "停止显示");
-    EXPECT_EQ(w->findChild<QPushButton *>("CmdClearReceive")->text(), "清空接收区");
+    EXPECT_EQ(control<QLabel>(w.get(), "LblReceive")->text(), "接收区");
+    EXPECT_EQ(control<QLabel>(w.get(), "Label10")->text(), "十六进制显示");
+    EXPECT_EQ(control<QLabel>(w.get(), "LblArtoclear")->text(), "自动清空");
+    EXPECT_TRUE(control<QCheckBox>(w.get(), "ChkHexReceive")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(w.get(), "ChkAutoClear")->isChecked());
+    EXPECT_EQ(control<QPushButton>(w.get(), "CmdStopdisp")->text(), "停止显示");
+    EXPECT_EQ(control<QPushButton>(w.get(), "CmdClearReceive")->text(), "清空接收区");
     for (const char *name : {"LblReceive", "TxtReceive", "ChkHexReceive", "Label10", "ChkAutoClear", "LblArtoclear",
                              "CmdStopdisp", "CmdClearReceive"}) {
-        QWidget *c = w->findChild<QWidget *>(name);
+        QWidget *c = control<QWidget>(w.get(), name);
         ASSERT_TRUE(c) << name;
         EXPECT_GE(c->x(), 1340) << name;
         EXPECT_LE(c->geometry().right(), 1800) << name;

@@ -28,30 +28,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPainter>
 #include <QPushButton>
 #include <QTime>
 #include <QTimer>
-
-namespace {
-// The application icon: a relay coil with its contact, drawn at start.
-QIcon appIcon()
-{
-    QPixmap pm(64, 64);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(0, 128, 0));
-    p.setPen(QPen(Qt::black, 2));
-    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
-    p.setBrush(QColor(220, 30, 30));
-    p.drawEllipse(QRectF(12, 12, 24, 24));
-    p.setPen(QPen(Qt::white, 4));
-    p.drawLine(QPointF(14, 50), QPointF(50, 50));
-    p.drawLine(QPointF(50, 50), QPointF(54, 30));
-    return QIcon(pm);
-}
-} // namespace
 
 struct relay::Parts
 {
@@ -104,7 +83,7 @@ relay::relay(Options options, QWidget *parent) : QWidget(parent)
 
     setObjectName(QStringLiteral("relay"));
     setWindowTitle(QStringLiteral("Kestrune"));
-    setWindowIcon(appIcon());
+    setWindowIcon(ui::appIcon());
     resize(1207, 684);
     ui::setBackground(this, ui::darkGreen());
     ui::setTextColor(this, Qt::black);

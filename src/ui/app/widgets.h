@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QString>
 #include <QWidget>
 
@@ -29,6 +30,9 @@ void setBackground(QWidget *w, const QColor &c);
 // Background of a text box (its editing area too).
 void setBoxColor(QWidget *w, const QColor &c);
 void setTextColor(QWidget *w, const QColor &c);
+
+// The application icon: a relay coil with its contact, drawn at start.
+QIcon appIcon();
 
 inline QColor darkGreen() { return QColor(0, 128, 0); }
 inline QColor statusYellow() { return QColor(202, 202, 145); }
