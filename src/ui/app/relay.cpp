@@ -265,6 +265,11 @@ void relay::CmdClearCounter_Click()
 
 void relay::ShowCounters()
 {
+    // The RX text is written on every receive event, as it always was; the
+    // TX box is left alone unless its text changes (a line edit does not
+    // skip an unchanged text, and receive events come thousands a second).
     d->TxtRXCount->setText(d->counters->rxText());
-    d->TxtTXCount->setText(d->counters->txText());
+    const QString tx = d->counters->txText();
+    if (d->TxtTXCount->text() != tx)
+        d->TxtTXCount->setText(tx);
 }
