@@ -108,9 +108,10 @@ bool hasArg(int argc, char **argv, const char *name)
 int main(int argc, char **argv)
 {
     const bool headless = hasArg(argc, argv, "--headless") || hasArg(argc, argv, "--help")
-        || hasArg(argc, argv, "-h");
+        || hasArg(argc, argv, "-h") || hasArg(argc, argv, "--version");
     std::unique_ptr<QCoreApplication> app(headless ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("kestrune-board"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
@@ -130,6 +131,7 @@ int main(int argc, char **argv)
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Send everything MS milliseconds late."),
                                    QStringLiteral("MS"), QStringLiteral("0"));
     p.addOptions({help, link, address, headlessOpt, silent, corrupt, noise, delay});
+    p.addVersionOption();
     p.process(*app);
 
     if (p.isSet(help)) {
