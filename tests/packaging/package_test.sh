@@ -3,8 +3,9 @@
 #   build     cpack -G DEB into DEBDIR, unpack it into DEBDIR/root
 #   unpacked  the unpacked programs run, and every file an installed program
 #             needs is in the package with the right control fields
-#   settings  the unpacked kestrune, whose folder it may not write, keeps its
-#             settings in the per-user folder
+#   settings  the unpacked kestrune keeps its settings in the per-user
+#             folder: when its folder is read-only, and as an installed
+#             program even where it could write its folder (as root)
 #   lintian   lintian finds no errors (warnings are printed)
 # Usage: package_test.sh MODE BUILDDIR DEBDIR VERSION
 set -euo pipefail
@@ -72,35 +73,41 @@ unpacked)
 settings)
   [ -f "$deb" ] || fail "no package (the build step failed?)"
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  mkdir -p "$work/config" "$work/home" "$work/runtime"
-  before=$(ls -A "$root/usr/bin")
-  # root may write everywhere: run as nobody then; anyone else finds the
-  # unpacked bin folder read-only.
+  trap 'chmod -R u+w "$root/usr/bin"; rm -rf "$work"' EXIT
+  # Starts the unpacked kestrune as "$@" (a user switch or nothing) with a
+  # fresh per-user folder, waits until that folder is made while the main
+  # window is built, and stops the program.
+  check_case() {
+    local case=$1; shift
+    local dir="$work/$case"
+    mkdir -p "$dir/config" "$dir/home" "$dir/runtime"
+    [ "$(id -u)" -eq 0 ] && chown -R nobody:nogroup "$dir"
+    chmod 755 "$work" && chmod 700 "$dir/runtime"
+    local before after folder="$dir/config/Kestrune/kestrune"
+    before=$(ls -A "$root/usr/bin")
+    env HOME="$dir/home" XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime" \
+        QT_QPA_PLATFORM=offscreen "$@" "$root/usr/bin/kestrune" &
+    local pid=$!
+    # A program that chose another folder makes nothing: give up after a
+    # minute rather than wait for the test's timeout.
+    local tries=600
+    while [ ! -d "$folder" ] && kill -0 "$pid" 2>/dev/null && [ $((tries--)) -gt 0 ]; do sleep 0.1; done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    [ -d "$folder" ] || fail "$case: kestrune made no per-user settings folder $folder"
+    after=$(ls -A "$root/usr/bin")
+    [ "$before" = "$after" ] || fail "$case: kestrune wrote into its program folder: $after"
+    echo "ok ($case): settings folder $folder"
+  }
   if [ "$(id -u)" -eq 0 ]; then
-    chown -R nobody:nogroup "$work"
-    chmod 755 "$work"
-    chmod 700 "$work/runtime"
-    run=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+    # root may write everywhere: as root the installed layout alone decides;
+    # as nobody the folder is read-only.
+    check_case root
+    check_case read-only setpriv --reuid=nobody --regid=nogroup --clear-groups --
   else
-    chmod 700 "$work/runtime"
     chmod a-w "$root/usr/bin"
-    trap 'chmod u+w "$root/usr/bin"; rm -rf "$work"' EXIT
-    run=()
+    check_case read-only
   fi
-  folder="$work/config/Kestrune/kestrune"
-  env HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
-      QT_QPA_PLATFORM=offscreen "${run[@]}" "$root/usr/bin/kestrune" &
-  pid=$!
-  # The folder is made while the main window is built; wait for it, or for
-  # the program to end without it.
-  while [ ! -d "$folder" ] && kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  [ -d "$folder" ] || fail "kestrune ended without making its per-user settings folder $folder"
-  after=$(ls -A "$root/usr/bin")
-  [ "$before" = "$after" ] || fail "kestrune wrote into its program folder: $after"
-  echo "ok: settings folder $folder"
   ;;
 
 lintian)
