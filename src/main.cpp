@@ -17,6 +17,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("kestrune"));
     QApplication::setOrganizationName(QStringLiteral("Kestrune"));
     QApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
+    // Ties the window to kestrune.desktop (its icon and name in the task bar on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrune"));
     relay window(relay::Options{});
     if (QScreen *screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
