@@ -214,7 +214,7 @@ void RtuClient::startAttempt()
     handle(m_framer.reset(now()));
     if (!m_active)
         return;
-    const RtuRequest &rq = m_current.request;
+    const RtuRequest rq = m_current.request; // a copy: finish() clears m_current
     if (rq.answer == RtuRequest::Answer::Search)
         m_framer.expect(0x00, 0x34, 6);
     else if (rq.answer != RtuRequest::Answer::None)
@@ -222,6 +222,7 @@ void RtuClient::startAttempt()
     else
         m_framer.expectNothing();
 
+    const quint64 serial = m_serial;
     if (!m_port || !m_port->portOpen() || !m_port->output(rq.frame)) {
         m_result.portError = m_port ? m_port->errorString() : QStringLiteral("no port");
         if (m_result.portError.isEmpty())
@@ -230,6 +231,9 @@ void RtuClient::startAttempt()
         return;
     }
     emit frameSent(rq.frame, now());
+    // A port that answers within output() (a test's) may have ended the request already.
+    if (!m_active || m_serial != serial)
+        return;
     if (rq.answer == RtuRequest::Answer::None) {
         const qint64 us = RtuFramer::transmitUs(int(rq.frame.size()), m_baud, m_bitsPerChar);
         m_timeout.start(int((us + 999) / 1000) + m_broadcastPauseMs);

@@ -129,9 +129,10 @@ QList<RtuFrame> RtuFramer::split(bool lineSilent, qint64 nowUs)
         }
         // The awaited answer, garbled: report it whole so that the caller
         // can tell a CRC error from a silent line.
-        if (m_expectLength > 0 && m_buffer.size() >= m_expectLength && at(m_buffer, 0) == m_expectAddress
+        const int expected = m_buffer.size() < 2 ? 0 : at(m_buffer, 1) == (m_expectFunction | 0x80) ? 5 : m_expectLength;
+        if (m_expectLength > 0 && expected > 0 && m_buffer.size() >= expected && at(m_buffer, 0) == m_expectAddress
             && (at(m_buffer, 1) == m_expectFunction || at(m_buffer, 1) == (m_expectFunction | 0x80))) {
-            const int len = at(m_buffer, 1) & 0x80 ? 5 : m_expectLength;
+            const int len = expected;
             flushNoise();
             out.append(RtuFrame{RtuFrame::BadCrc, m_buffer.left(len), nowUs});
             m_buffer.remove(0, len);
