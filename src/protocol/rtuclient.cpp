@@ -224,12 +224,14 @@ void RtuClient::startAttempt()
 
     const quint64 serial = m_serial;
     if (!m_port || !m_port->portOpen() || !m_port->output(rq.frame)) {
-        m_result.portError = m_port ? m_port->errorString() : QStringLiteral("no port");
+        const bool lost = m_port && !m_port->portOpen() && !m_lostReason.isEmpty();
+        m_result.portError = lost ? m_lostReason : m_port ? m_port->errorString() : QStringLiteral("no port");
         if (m_result.portError.isEmpty())
             m_result.portError = QStringLiteral("the port is not open");
         finish(RtuResult::PortError);
         return;
     }
+    m_lostReason.clear();
     emit frameSent(rq.frame, now());
     // A port that answers within output() (a test's) may have ended the request already.
     if (!m_active || m_serial != serial)
@@ -394,6 +396,7 @@ void RtuClient::finish(RtuResult::Status status)
 
 void RtuClient::failAll(const QString &reason)
 {
+    m_lostReason = reason.isEmpty() ? QStringLiteral("the port was lost") : QStringLiteral("lost: ") + reason;
     if (m_active) {
         m_result.portError = reason;
         finish(RtuResult::PortError);

@@ -182,4 +182,5 @@ private:
     RtuResult::Status m_worst = RtuResult::NoAnswer;
     bool m_startQueued = false;
     quint64 m_serial = 0; // counts the requests started
+    QString m_lostReason; // why the port went away, for requests after that
 };
