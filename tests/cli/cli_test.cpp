@@ -156,6 +156,10 @@ TEST_F(Cli, EveryCommandReachesTheBoard)
 
     const QString program = writeFile(QStringLiteral("p.kprog"), kProgram);
     EXPECT_EQ(cli({QStringLiteral("program"), QStringLiteral("check"), program}).exit, 0);
+    r = cli({QStringLiteral("program"), QStringLiteral("show"), program});
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("kestrune-program 1\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("step 2  and -  or X02 X03  out Y01\n")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("name X00 = 启动\n")));
     r = cli({QStringLiteral("program"), QStringLiteral("download"), program});
     EXPECT_EQ(r.exit, 0) << r.err.toStdString();
     // Eight steps, at least 250 ms apart.
@@ -284,8 +288,8 @@ TEST_F(Cli, ScanFindsEveryBoardOnTheLine)
 {
     startBoard({QStringLiteral("--address"), QStringLiteral("3,7,20")});
     ASSERT_EQ(board->command(QStringLiteral("relays 0x11")), QStringLiteral("ok")); // the first board's relays
-    const CliRun r = cli({QStringLiteral("--timeout"), QStringLiteral("60"), QStringLiteral("--json"), QStringLiteral("scan"),
-                       QStringLiteral("1"), QStringLiteral("25")});
+    const CliRun r = cli({QStringLiteral("--timeout"), QStringLiteral("300"), QStringLiteral("--json"), QStringLiteral("scan"),
+                          QStringLiteral("1"), QStringLiteral("21")});
     EXPECT_EQ(r.exit, 0) << r.err.toStdString();
     QList<int> found;
     for (const QString &line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
