@@ -3,6 +3,8 @@ target_sources(kestrune_core PRIVATE
   ${_d}/logicstep.h
   ${_d}/namesfile.h
   ${_d}/namesfile.cpp
+  ${_d}/programfile.h
+  ${_d}/programfile.cpp
 )
 target_sources(kestrune_ui PRIVATE
   ${_d}/relay_grid.cpp
