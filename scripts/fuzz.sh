@@ -23,6 +23,7 @@ export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIO
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 failed=()
 for exe in build-fuzz/fuzz/fuzz_*; do
+  [ -f "$exe" ] && [ -x "$exe" ] || continue
   name="${exe##*/fuzz_}"
   work="build-fuzz/corpus/$name"
   findings="build-fuzz/findings/$name"
