@@ -2,7 +2,9 @@
 
 #include "protocol/frames.h"
 
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
 namespace stress {
 
@@ -47,6 +49,24 @@ void Peer::pull()
     m_pulled = true;
     m_notifier.setEnabled(false);
     m_pty.closeMaster();
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check, limit;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    check.start(5);
+    limit.setSingleShot(true);
+    limit.start(timeoutMs);
+    loop.exec();
+    return done();
 }
 
 qint64 rssKb()

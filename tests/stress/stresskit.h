@@ -61,6 +61,11 @@ protected:
     }
 };
 
+// Runs the event loop until done() holds or timeoutMs passed; true when it
+// holds. Unlike QTest::qWaitFor, which sleeps 10 ms between rounds of
+// events, the loop runs without pause, as the program's own loop does.
+bool waitFor(const std::function<bool()> &done, int timeoutMs);
+
 // Resident memory of this process in KiB.
 qint64 rssKb();
 

@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <random>
 
@@ -92,7 +93,7 @@ protected:
         int ticks = 0;
         const QMetaObject::Connection c = QObject::connect(t, &QTimer::timeout, [&] { ++ticks; });
         stress::EventCounter counter;
-        const bool done = QTest::qWaitFor([&] { return ticks >= 10; }, 20000);
+        const bool done = stress::waitFor([&] { return ticks >= 10; }, 20000);
         QObject::disconnect(c);
         return done ? counter.count : -1;
     }
@@ -145,9 +146,9 @@ TEST_F(WindowStress, ClickStormCarriesOnlyWholeFramesAndWholeDownloads)
         --depth;
     };
     QTimer::singleShot(0, w.get(), next);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return storm.elapsed() >= stormMs + 100; }, int(stormMs) + 60000));
+    ASSERT_TRUE(stress::waitFor([&] { return storm.elapsed() >= stormMs + 100; }, int(stormMs) + 60000));
     closeStatusWindow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return depth == 0 && buttonsFree(w.get(), {COMMAND_BUTTONS}); }, 60000))
+    ASSERT_TRUE(stress::waitFor([&] { return depth == 0 && buttonsFree(w.get(), {COMMAND_BUTTONS}); }, 60000))
         << "buttons still busy after the storm";
     EXPECT_GT(clicks, 20);
 
@@ -155,7 +156,7 @@ TEST_F(WindowStress, ClickStormCarriesOnlyWholeFramesAndWholeDownloads)
     const qsizetype before = peer->received.size();
     button("sdevice")->click();
     const QByteArray marker = frames::SearchFrame();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return peer->received.indexOf(marker, before) >= 0; }, 10000));
+    ASSERT_TRUE(stress::waitFor([&] { return peer->received.indexOf(marker, before) >= 0; }, 10000));
     const QByteArray line = peer->received.left(peer->received.indexOf(marker, before) + marker.size());
 
     QList<QByteArray> frames;
@@ -174,6 +175,10 @@ TEST_F(WindowStress, ClickStormCarriesOnlyWholeFramesAndWholeDownloads)
             }
         }
     }
+    RecordProperty("clicks", clicks);
+    RecordProperty("frames", int(frames.size()));
+    RecordProperty("downloads", downloads);
+    std::printf("storm: %d clicks, %d frames, %d whole downloads\n", clicks, int(frames.size()), downloads);
     EXPECT_EQ(expected, 1) << "a download stopped half way";
     EXPECT_GT(downloads, 0);
     EXPECT_TRUE(buttonsFree(w.get(), {COMMAND_BUTTONS}));
@@ -201,6 +206,7 @@ TEST_P(LinePulled, AtRandomMomentsFreesTheButtonsAndGoesIdle)
         for (int i = 0; i < 250; ++i) // a few seconds of line time: sent piece by piece
             f.write("H01:LMLMLMLM\r\n");
     }
+    qint64 mostEvents = 0;
     for (int round = 0; round < rounds; ++round) {
         SCOPED_TRACE(round);
         TearDown();
@@ -231,16 +237,19 @@ TEST_P(LinePulled, AtRandomMomentsFreesTheButtonsAndGoesIdle)
             if (peer->received.size() >= pullAt)
                 QTimer::singleShot(0, peer.get(), [&] { peer->pull(); });
         };
-        ASSERT_TRUE(QTest::qWaitFor([&] { return peer->pulled(); }, 20000)) << "the peer never saw byte " << pullAt;
+        ASSERT_TRUE(stress::waitFor([&] { return peer->pulled(); }, 20000)) << "the peer never saw byte " << pullAt;
 
-        ASSERT_TRUE(QTest::qWaitFor([&] { return portShownClosed() && buttonsFree(w.get(), {COMMAND_BUTTONS}); }, 15000))
+        ASSERT_TRUE(stress::waitFor([&] { return portShownClosed() && buttonsFree(w.get(), {COMMAND_BUTTONS}); }, 15000))
             << "port shown closed " << portShownClosed() << ", messages: "
             << dialogs.texts().join(QLatin1Char('|')).toStdString();
         closeStatusWindow();
         const qint64 events = eventsOverTenParserTicks();
         ASSERT_GE(events, 0) << "the reply parser's timer stopped";
         EXPECT_LT(events, 1000) << "the program keeps the event loop busy after the line went";
+        mostEvents = qMax(mostEvents, events);
     }
+    std::printf("line pulled %d times: at most %lld events over ten parser ticks after it\n", rounds,
+                static_cast<long long>(mostEvents));
     QFile::remove(file);
 }
 
