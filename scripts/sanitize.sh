@@ -26,5 +26,5 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stac
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 # Slower code: stress tests scale their length down, and each test gets more time.
-export KESTRUNE_STRESS_SCALE="${KESTRUNE_STRESS_SCALE:-0.25}"
+export KESTRUNE_STRESS_SCALE="${KESTRUNE_STRESS_SCALE:-0.5}"
 ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600
