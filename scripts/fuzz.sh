@@ -22,6 +22,7 @@ cmake --build build-fuzz -j "$(nproc)" --target fuzz-all
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 failed=()
+passed=0
 for exe in build-fuzz/fuzz/fuzz_*; do
   [ -f "$exe" ] && [ -x "$exe" ] || continue
   name="${exe##*/fuzz_}"
@@ -35,6 +36,7 @@ for exe in build-fuzz/fuzz/fuzz_*; do
     execs=$(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}')
     speed=$(grep -m1 'stat::average_exec_per_sec' "$log" | awk '{print $2}')
     echo "fuzz $name: ok, ${execs:-?} runs, ${speed:-?}/s"
+    passed=$((passed + 1))
   else
     echo "fuzz $name: FAILED (log $log, input in $findings/)"
     tail -n 40 "$log"
@@ -42,7 +44,9 @@ for exe in build-fuzz/fuzz/fuzz_*; do
   fi
 done
 if [ ${#failed[@]} -gt 0 ]; then
-  echo "fuzz: ${#failed[@]} target(s) failed: ${failed[*]}"
+  echo "fuzz: failed targets: ${failed[*]}"
+  echo "fuzz: ${passed} passed, ${#failed[@]} failed"
   exit 1
 fi
 echo "fuzz: every target ran ${seconds} s without a finding"
+echo "fuzz: ${passed} passed, 0 failed"
