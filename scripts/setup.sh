@@ -3,7 +3,9 @@
 # so that a second run is quick.
 set -euo pipefail
 packages=(qt6-base-dev qt6-serialport-dev cmake ninja-build g++ pkg-config libgtest-dev
-          fonts-wqy-microhei xvfb xauth libmodbus-dev)
+          fonts-wqy-microhei xvfb xauth libmodbus-dev
+          librsvg2-bin desktop-file-utils appstream lintian dpkg-dev file
+          clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

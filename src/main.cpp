@@ -3,11 +3,22 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char *argv[])
 {
+    // Answered before any window system is needed, so it works without a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kestrune %s\n", KESTRUNE_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrune"));
     QApplication::setOrganizationName(QStringLiteral("Kestrune"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
+    // Ties the window to kestrune.desktop (its icon and name in the task bar on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrune"));
     relay window(relay::Options{});
     if (QScreen *screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());

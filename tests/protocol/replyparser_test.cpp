@@ -390,3 +390,24 @@ TEST(ReplyParser, HugeBacklogOfValidAnswersKeepsTheNewest)
     EXPECT_EQ(b.waiting, "");
     EXPECT_EQ(b.relays.last(), uint8_t(1999));
 }
+
+// Found by fuzzing: answers each behind a stray byte, arriving faster than
+// the ticks take them away (one answer and one stray byte per tick), grew
+// the backlog without end, since the hard limit applied only to a backlog
+// with an answer at its head.
+TEST(ReplyParser, StreamOfAnswersBehindStrayBytesStaysBounded)
+{
+    Board b;
+    const QString unit = QStringLiteral("55") + relays(0x21, 0x5A);
+    for (int i = 0; i < 3000; ++i) {
+        b.receive(unit + unit + unit); // faster than one answer per tick
+        b.tick();
+        ASSERT_LE(b.waiting.size(), ReplyParser::kHardLimit) << i;
+    }
+    // When the stream stops, the newest answer is applied.
+    b.receive(relays(0x21, 0x77));
+    for (int i = 0; i < 2000 && !b.waiting.isEmpty(); ++i)
+        b.tick();
+    EXPECT_EQ(b.relays.last(), 0x77);
+}
+

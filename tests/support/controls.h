@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -50,4 +51,15 @@ template <class T = QWidget>
 T *control(const QObject *root, const QString &base, int i)
 {
     return control<T>(root, QStringLiteral("%1(%2)").arg(base).arg(i));
+}
+
+// True when every named button exists and is enabled.
+inline bool buttonsFree(const QObject *root, std::initializer_list<const char *> names)
+{
+    for (const char *n : names) {
+        const auto *b = control<QAbstractButton>(root, QString::fromLatin1(n));
+        if (!b || !b->isEnabled())
+            return false;
+    }
+    return true;
 }

@@ -39,7 +39,12 @@ BoardDevice::BoardDevice(QObject *parent) : QObject(parent)
 {
     m_idle.setSingleShot(true);
     m_idle.setInterval(kIdleMs);
-    connect(&m_idle, &QTimer::timeout, this, [this] { send(m_model.lineIdle()); });
+    connect(&m_idle, &QTimer::timeout, this, [this] {
+        QList<QByteArray> answers;
+        for (BoardModel *b : boards())
+            answers += b->lineIdle();
+        send(answers);
+    });
     connect(&m_transport, &PtyTransport::received, this, &BoardDevice::onReceived);
 }
 
@@ -49,10 +54,39 @@ void BoardDevice::setMisbehaviour(const Misbehaviour &m)
     emit misbehaviourChanged();
 }
 
+BoardModel &BoardDevice::addBoard(uint8_t address)
+{
+    m_others.push_back(std::make_unique<BoardModel>());
+    m_others.back()->setAddress(address);
+    return *m_others.back();
+}
+
+QList<BoardModel *> BoardDevice::boards()
+{
+    QList<BoardModel *> all{&m_model};
+    for (const auto &b : m_others)
+        all << b.get();
+    return all;
+}
+
+BoardModel *BoardDevice::boardAt(int address)
+{
+    for (BoardModel *b : boards())
+        if (b->address() == address)
+            return b;
+    return nullptr;
+}
+
 void BoardDevice::onReceived(const QByteArray &bytes)
 {
-    send(m_model.receive(bytes));
-    if (m_model.splitter().pending() > 0)
+    QList<QByteArray> answers;
+    bool pending = false;
+    for (BoardModel *b : boards()) {
+        answers += b->receive(bytes);
+        pending = pending || b->splitter().pending() > 0;
+    }
+    send(answers);
+    if (pending)
         m_idle.start();
 }
 
@@ -97,16 +131,16 @@ void BoardDevice::vanish()
     emit misbehaviourChanged();
 }
 
-QString BoardDevice::stateLine() const
+QString BoardDevice::stateLine(const BoardModel &board) const
 {
-    const BoardState &s = m_model.state();
+    const BoardState &s = board.state();
     QStringList steps;
     for (const LogicStep &st : s.steps)
         steps << hex2(st.andMask) + hex2(st.orMask) + hex2(st.outMask);
     return QStringLiteral("state address=%1 relays=0x%2 written=0x%3 inputs=0x%4 report=%5 steps=%6 frames=%7 line=%8")
         .arg(s.address)
-        .arg(hex2(m_model.relays()), hex2(s.written), hex2(s.inputs), s.report ? "on" : "off", steps.join(','))
-        .arg(m_model.framesHandled())
+        .arg(hex2(board.relays()), hex2(s.written), hex2(s.inputs), s.report ? "on" : "off", steps.join(','))
+        .arg(board.framesHandled())
         .arg(m_transport.isOpen() ? "open" : "closed");
 }
 
@@ -121,8 +155,12 @@ QString runCommand(BoardDevice &d, const QString &line, bool *quit)
     bool on = false;
     Misbehaviour m = d.misbehaviour();
 
-    if (cmd == QLatin1String("state"))
-        return d.stateLine();
+    if (cmd == QLatin1String("state")) {
+        if (w.size() == 1)
+            return d.stateLine();
+        const BoardModel *b = w.size() == 2 && parseNumber(w[1], 0, 255, &n) ? d.boardAt(n) : nullptr;
+        return b ? d.stateLine(*b) : bad + QStringLiteral("state [ADDRESS of a board on the line]");
+    }
     if (cmd == QLatin1String("quit")) {
         *quit = true;
         return QStringLiteral("ok");
@@ -189,7 +227,8 @@ QString commandHelp()
         "  noise on|off        send three stray bytes in front of every answer\n"
         "  delay MS            send everything MS milliseconds late (0: at once)\n"
         "  vanish              close the line and remove the link; the program sees it go\n"
-        "  state               print: state address=N relays=0xHH written=0xHH inputs=0xHH\n"
+        "  state [A]           print (for the first board, or the board at address A):\n"
+        "                      state address=N relays=0xHH written=0xHH inputs=0xHH\n"
         "                      report=on|off steps=AAOOUU x8 (hex AND,OR,OUT masks per step)\n"
         "                      frames=N (requests carried out) line=open|closed\n"
         "  help                print this list on one line\n"

@@ -6,11 +6,18 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
+#include <vector>
+
 namespace board {
 
 // The board on its line: the model answers what the transport receives, and
 // every byte it sends passes the misbehaviour settings. Input changes made on
 // the board (switches, commands) go through here so that reports go out.
+// More boards can share the line (addBoard): each has its own state and hears
+// every request; their answers go out one after the other, in the order the
+// boards were added. The first board is the one the window and the commands
+// work on.
 class BoardDevice : public QObject
 {
     Q_OBJECT
@@ -19,6 +26,12 @@ public:
 
     BoardModel &model() { return m_model; }
     const BoardModel &model() const { return m_model; }
+    // Another board on the same line, at this address.
+    BoardModel &addBoard(uint8_t address);
+    // Every board on the line, the first one first.
+    QList<BoardModel *> boards();
+    // The board that has this address now, or null.
+    BoardModel *boardAt(int address);
     PtyTransport &transport() { return m_transport; }
     const Misbehaviour &misbehaviour() const { return m_mis; }
     void setMisbehaviour(const Misbehaviour &m);
@@ -34,7 +47,8 @@ public:
     // One line with the whole state, e.g.
     // "state address=33 relays=0x00 written=0x00 inputs=0x00 report=off
     //  steps=000000,... frames=0 line=open"
-    QString stateLine() const;
+    QString stateLine() const { return stateLine(m_model); }
+    QString stateLine(const BoardModel &board) const;
 
 signals:
     void misbehaviourChanged();
@@ -45,6 +59,7 @@ private:
     void send(const QList<QByteArray> &answers);
 
     BoardModel m_model;
+    std::vector<std::unique_ptr<BoardModel>> m_others;
     PtyTransport m_transport;
     Misbehaviour m_mis;
     QTimer m_idle; // a quiet line ends whatever request was under way

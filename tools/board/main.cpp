@@ -108,9 +108,10 @@ bool hasArg(int argc, char **argv, const char *name)
 int main(int argc, char **argv)
 {
     const bool headless = hasArg(argc, argv, "--headless") || hasArg(argc, argv, "--help")
-        || hasArg(argc, argv, "-h");
+        || hasArg(argc, argv, "-h") || hasArg(argc, argv, "--version");
     std::unique_ptr<QCoreApplication> app(headless ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("kestrune-board"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
@@ -120,8 +121,10 @@ int main(int argc, char **argv)
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Link the device at PATH (e.g. <settings>/ports/COM1); removed on exit."),
                                   QStringLiteral("PATH"));
-    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Board address 1..255 (default 33)."),
-                                     QStringLiteral("N"), QStringLiteral("33"));
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("Board address 1..255 (default 33). Several, e.g. 3,7,20, put as "
+                                                    "many boards on the line; the first one is shown and commanded."),
+                                     QStringLiteral("N[,N...]"), QStringLiteral("33"));
     const QCommandLineOption headlessOpt(QStringLiteral("headless"),
                                          QStringLiteral("No window; commands on standard input (listed below)."));
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Send nothing."));
@@ -130,6 +133,7 @@ int main(int argc, char **argv)
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Send everything MS milliseconds late."),
                                    QStringLiteral("MS"), QStringLiteral("0"));
     p.addOptions({help, link, address, headlessOpt, silent, corrupt, noise, delay});
+    p.addVersionOption();
     p.process(*app);
 
     if (p.isSet(help)) {
@@ -137,10 +141,14 @@ int main(int argc, char **argv)
         return 0;
     }
     bool ok = false;
-    const int addr = p.value(address).toInt(&ok);
-    if (!ok || addr < 1 || addr > 255) {
-        std::fputs("kestrune-board: --address takes 1..255\n", stderr);
-        return 2;
+    QList<int> addresses;
+    for (const QString &a : p.value(address).split(QLatin1Char(','))) {
+        const int addr = a.trimmed().toInt(&ok);
+        if (!ok || addr < 1 || addr > 255 || addresses.contains(addr)) {
+            std::fputs("kestrune-board: --address takes 1..255, or several different ones separated by commas\n", stderr);
+            return 2;
+        }
+        addresses << addr;
     }
     const int delayMs = p.value(delay).toInt(&ok);
     if (!ok || delayMs < 0 || delayMs > 60000) {
@@ -149,7 +157,9 @@ int main(int argc, char **argv)
     }
 
     board::BoardDevice device;
-    device.model().setAddress(uint8_t(addr));
+    device.model().setAddress(uint8_t(addresses.at(0)));
+    for (int a : addresses.mid(1))
+        device.addBoard(uint8_t(a));
     board::Misbehaviour m;
     m.silent = p.isSet(silent);
     m.corrupt = p.isSet(corrupt);
@@ -172,9 +182,13 @@ int main(int argc, char **argv)
     std::unique_ptr<board::BoardWindow> window;
     if (headless) {
         commands = std::make_unique<StdinCommands>(device);
-        QObject::connect(&device.model(), &board::BoardModel::frameSeen, [](const QByteArray &f, const QString &what) {
-            std::fprintf(stderr, "<- %s  %s\n", qPrintable(board::hexBytes(f)), qPrintable(what));
-        });
+        const bool several = device.boards().size() > 1;
+        for (board::BoardModel *b : device.boards()) {
+            QObject::connect(b, &board::BoardModel::frameSeen, [b, several](const QByteArray &f, const QString &what) {
+                const QString who = several ? QStringLiteral("[%1] ").arg(b->address()) : QString();
+                std::fprintf(stderr, "<- %s%s  %s\n", qPrintable(who), qPrintable(board::hexBytes(f)), qPrintable(what));
+            });
+        }
     } else {
         window = std::make_unique<board::BoardWindow>(device);
         window->show();

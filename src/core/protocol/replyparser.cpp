@@ -161,8 +161,11 @@ ReplyTick ReplyParser::tick(QString &waiting, QStringView receiveHead, const QSt
         const qsizetype cut = waiting.size() > kBacklogLimit ? backlogCut(waiting, 1, number) : 1;
         waiting.remove(0, cut);
         r.receiveRewritten = true;
-    } else if (waiting.size() > kHardLimit) {
-        // More valid answers wait than can ever be applied in time: keep the newest.
+    }
+    if (waiting.size() > kHardLimit) {
+        // More answers wait than can ever be applied in time (valid ones, or
+        // valid ones each behind a stray byte, which the cut above removes
+        // only one at a time): keep the newest.
         waiting.remove(0, backlogCut(waiting, waiting.size() - kBacklogLimit, number));
         r.receiveRewritten = true;
     }

@@ -36,8 +36,9 @@ struct ReplyTick
 //     kBacklogLimit characters wait; beyond that, everything up to the first
 //     place where an answer begins; when none does, down to the part of the
 //     last 11 characters that could be the start of an answer still arriving.
-// A backlog of valid state answers that grows past kHardLimit is cut down to
-// its newest part: state answers are snapshots, the latest one wins.
+// A backlog that is still longer than kHardLimit after that (valid state
+// answers, or answers each behind stray bytes) is cut down to its newest
+// part: state answers are snapshots, the latest one wins.
 class ReplyParser
 {
 public:

@@ -116,15 +116,24 @@ QString settingsFilePath(const QString &folder)
     return QDir(folder).filePath(QStringLiteral("sysini.txt"));
 }
 
+QString settingsFolderFor(const QString &exeDir, const QString &userFolder)
+{
+    if (exeDir.isEmpty())
+        return userFolder;
+    const QFileInfo fi(exeDir);
+    const bool installed =
+        QFileInfo::exists(QDir(exeDir).filePath(QStringLiteral("../share/applications/kestrune.desktop")));
+    if (fi.isDir() && fi.isWritable() && !installed)
+        return exeDir;
+    return userFolder;
+}
+
 QString defaultSettingsFolder()
 {
-    const QString exeDir = QCoreApplication::applicationDirPath();
-    const QFileInfo fi(exeDir);
-    if (!exeDir.isEmpty() && fi.isDir() && fi.isWritable())
-        return exeDir;
-    const QString cfg = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(cfg);
-    return cfg;
+    const QString folder = settingsFolderFor(QCoreApplication::applicationDirPath(),
+                                             QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    QDir().mkpath(folder);
+    return folder;
 }
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)

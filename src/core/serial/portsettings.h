@@ -59,7 +59,14 @@ QByteArray formatSettingsFile(const PortBoxes &boxes);
 
 // <folder>/sysini.txt
 QString settingsFilePath(const QString &folder);
-// The executable's folder when it can be written, else the per-user configuration folder.
+// The settings folder of a program in exeDir: exeDir itself when it can be
+// written and the program is not installed; otherwise userFolder. An installed
+// program (exeDir is <prefix>/bin with <prefix>/share/applications/kestrune.desktop)
+// keeps its settings per user even where it could write its folder, as root
+// or under a prefix in the home folder, so nothing is ever written into bin.
+QString settingsFolderFor(const QString &exeDir, const QString &userFolder);
+// settingsFolderFor the executable's folder and the per-user configuration
+// folder; the folder is made when it does not exist.
 QString defaultSettingsFolder();
 
 // Writes the file whole or not at all (temporary file, then rename).
