@@ -100,15 +100,16 @@ TEST_F(About, WebLinkOpensItsPageAndShowsHoverUntilThePointerIsOverTheBackground
     moveOver(control<QLabel>(w.get(), QStringLiteral("Label1")), QPoint(2, 2));
     EXPECT_EQ(textColor(control<QLabel>(w.get(), QStringLiteral("LblWeb"))), QColor(57, 120, 138));
     // Over the window's background: back to the link colour and the arrow.
+    QWidget *content = w->content(); // the window's background, under its scroll area
     QPoint background;
     for (int y = 0; y < w->height() && background.isNull(); y += 4)
         for (int x = 0; x < w->width(); x += 4)
-            if (!w->childAt(x, y) && x > 0 && y > 0) {
+            if (!content->childAt(x, y) && x > 0 && y > 0) {
                 background = QPoint(x, y);
                 break;
             }
     ASSERT_FALSE(background.isNull());
-    moveOver(w.get(), background);
+    moveOver(content, background);
     EXPECT_EQ(textColor(control<QLabel>(w.get(), QStringLiteral("LblWeb"))), QColor(0, 0, 255));
     EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(opened.size(), 1);

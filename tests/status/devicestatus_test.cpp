@@ -5,6 +5,7 @@
 #include "board/devicestate.h"
 #include "status/devicestatus.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -308,4 +309,63 @@ TEST_F(StatusWindow, MainWindowGoingFirstTakesTheStatusWindowWithIt)
     QPointer<devicestatus> gone(win);
     w.reset();
     EXPECT_TRUE(gone.isNull());
+}
+
+namespace {
+// Ticks or clears a box the way a screen reader does: its accessible toggle
+// action, which toggles the box without a click.
+void toggleAccessibly(QWidget *box)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(box);
+    ASSERT_NE(iface, nullptr);
+    ASSERT_NE(iface->actionInterface(), nullptr);
+    ASSERT_TRUE(iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    iface->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
+} // namespace
+
+TEST_F(StatusWindow, BoxesToggledThroughTheirAccessibleActionWorkAsByMouse)
+{
+    // Y00 and Y07 ticked through the toggle action: the bit operation sends them.
+    toggleAccessibly(control<QCheckBox>(win, QStringLiteral("Check9")));
+    toggleAccessibly(control<QCheckBox>(win, QStringLiteral("Check2")));
+    EXPECT_TRUE(win->relayCheck(0)->isChecked());
+    EXPECT_TRUE(win->relayCheck(7)->isChecked());
+    EXPECT_TRUE(port->writes.empty());
+    win->Command2_Click();
+    ASSERT_EQ(port->writes.size(), 1);
+    EXPECT_EQ(port->writes[0].bytes, hex("210F0000000801813CED"));
+    toggleAccessibly(control<QCheckBox>(win, QStringLiteral("Check2")));
+    win->Command2_Click();
+    ASSERT_EQ(port->writes.size(), 2);
+    EXPECT_EQ(port->writes[1].bytes, frames::WriteRelaysFrame(33, 0x01));
+
+    // The report switch sends on and off.
+    toggleAccessibly(control<QCheckBox>(win, QStringLiteral("Check1")));
+    ASSERT_EQ(port->writes.size(), 3);
+    EXPECT_EQ(port->writes[2].bytes, hex("2106137000014A35"));
+    toggleAccessibly(control<QCheckBox>(win, QStringLiteral("Check1")));
+    ASSERT_EQ(port->writes.size(), 4);
+    EXPECT_EQ(port->writes[3].bytes, hex("2106137000008BF5"));
+
+    // An answer sets the relay boxes and sends nothing; the next bit operation
+    // sends what the answer set.
+    w->statusWindows()->ApplyRelayState(0x5A);
+    EXPECT_EQ(tickedRelayBoxes(), 4);
+    EXPECT_EQ(port->writes.size(), 4);
+    win->Command2_Click();
+    ASSERT_EQ(port->writes.size(), 5);
+    EXPECT_EQ(port->writes[4].bytes, frames::WriteRelaysFrame(33, 0x5A));
+}
+
+TEST_F(StatusWindow, LampsAreNamedWithTheirSignalAndState)
+{
+    auto name = [](QWidget *wgt) { return QAccessible::queryAccessibleInterface(wgt)->text(QAccessible::Name); };
+    EXPECT_EQ(name(win->darkLamp(3)), QStringLiteral("Y03 关"));
+    EXPECT_EQ(name(win->darkLamp(12)), QStringLiteral("X02 关"));
+    w->statusWindows()->ApplyRelayState(0x08);
+    w->statusWindows()->ApplyInputState(0x04);
+    EXPECT_EQ(name(win->litLamp(3)), QStringLiteral("Y03 开"));
+    EXPECT_EQ(name(win->litLamp(12)), QStringLiteral("X02 开"));
+    EXPECT_EQ(name(win->darkLamp(2)), QStringLiteral("Y02 关"));
 }

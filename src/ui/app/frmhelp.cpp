@@ -17,6 +17,7 @@ FrmHelp::FrmHelp(QWidget *parent) : QWidget(parent, Qt::Window)
 
     Txt = ui::place<QPlainTextEdit>(this, QStringLiteral("Txt"), 8, 8, 281, 121);
     Txt->setReadOnly(true);
+    Txt->setAccessibleName(QStringLiteral("关于"));
     Txt->setPlainText(aboutText());
     QPalette p = Txt->palette();
     p.setColor(QPalette::Base, QApplication::palette().color(QPalette::Button));

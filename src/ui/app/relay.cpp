@@ -1,6 +1,8 @@
 #include "app/relay.h"
 
 #include "app/aboutpanel.h"
+#include "app/accessiblenames.h"
+#include "app/scrolledcontent.h"
 #include "app/messages.h"
 #include "app/widgets.h"
 #include "board/boardpanel.h"
@@ -28,7 +30,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTime>
 #include <QTimer>
 
@@ -64,6 +68,8 @@ struct relay::Parts
     QTimer *TmrNowTime = nullptr;
     QLabel *LblNewDate = nullptr, *LblNowTime = nullptr;
     QLineEdit *TxtRXCount = nullptr, *TxtTXCount = nullptr;
+    QScrollArea *ContentScroll = nullptr;
+    QWidget *content = nullptr; // holds every control of the window
 };
 
 relay::relay(Options options, QWidget *parent) : QWidget(parent)
@@ -87,7 +93,13 @@ relay::relay(Options options, QWidget *parent) : QWidget(parent)
     resize(1207, 684);
     ui::setBackground(this, ui::darkGreen());
     ui::setTextColor(this, Qt::black);
-    setMouseTracking(true);
+    // The controls stand on a content widget in a scroll area, at their
+    // places relative to it; on a screen smaller than the content the user
+    // scrolls to every control.
+    d->content = ui::makeScrolledContent(this, &d->ContentScroll);
+    d->content->setMouseTracking(true);
+    d->content->installEventFilter(this);
+    QWidget *host = d->content;
 
     d->session = new BoardSession(MSComm, &d->waiter, this);
     d->replies = new ReplyStream(this);
@@ -95,43 +107,47 @@ relay::relay(Options options, QWidget *parent) : QWidget(parent)
     Messages *messages = &d->messages;
 
     buildShell();
-    d->port = new PortPanel(this, MSComm, d->session, resolver, folder, messages);
+    d->port = new PortPanel(host, MSComm, d->session, resolver, folder, messages);
     StatusLink link;
     link.commandAddress = [this](bool moveFocus) { return d->board->CommandAddress(moveFocus); };
     link.session = d->session;
     link.messages = messages;
-    d->status = new StatusWindowHost(this, link);
-    d->board = new BoardPanel(this, d->session, d->status, messages);
-    d->names = new NamesGroup(this, nullptr, &d->commonDialog, messages);
-    auto *CmdQuit = ui::place<QPushButton>(this, QStringLiteral("CmdQuit"), 16, 560, 81, 33, QStringLiteral("退 出"));
+    d->status = new StatusWindowHost(host, link);
+    d->board = new BoardPanel(host, d->session, d->status, messages);
+    d->names = new NamesGroup(host, nullptr, &d->commonDialog, messages);
+    auto *CmdQuit = ui::place<QPushButton>(host, QStringLiteral("CmdQuit"), 16, 560, 81, 33, QStringLiteral("退 出"));
     CmdQuit->setFont(ui::simSun(14.25));
     connect(CmdQuit, &QPushButton::clicked, this, &relay::CmdQuit_Click);
 
     // The status row: the port's status box (port group), the counters.
-    d->TxtRXCount = ui::place<QLineEdit>(this, QStringLiteral("TxtRXCount"), 400, 656, 73, 18, QStringLiteral("RX:0"));
-    d->TxtTXCount = ui::place<QLineEdit>(this, QStringLiteral("TxtTXCount"), 472, 656, 73, 18, QStringLiteral("TX:0"));
+    d->TxtRXCount = ui::place<QLineEdit>(host, QStringLiteral("TxtRXCount"), 400, 656, 73, 18, QStringLiteral("RX:0"));
+    d->TxtTXCount = ui::place<QLineEdit>(host, QStringLiteral("TxtTXCount"), 472, 656, 73, 18, QStringLiteral("TX:0"));
     for (QLineEdit *e : {d->TxtRXCount, d->TxtTXCount}) {
         ui::setBoxColor(e, ui::statusYellow());
         e->setFrame(false);
         e->setReadOnly(true);
     }
-    auto *CmdClearCounter = ui::place<QPushButton>(this, QStringLiteral("CmdClearCounter"), 560, 656, 58, 20,
+    auto *CmdClearCounter = ui::place<QPushButton>(host, QStringLiteral("CmdClearCounter"), 560, 656, 58, 20,
                                                    QStringLiteral("计数清零"));
     connect(CmdClearCounter, &QPushButton::clicked, this, &relay::CmdClearCounter_Click);
 
-    d->grid = new StepGrid(this);
-    d->receive = new ReceivePane(this, MSComm, d->replies, d->counters);
-    d->send = new SendPane(this, MSComm, messages);
-    d->files = new FileCommands(this, MSComm, d->send, &d->commonDialog, messages,
+    d->grid = new StepGrid(host);
+    d->receive = new ReceivePane(host, MSComm, d->replies, d->counters);
+    d->send = new SendPane(host, MSComm, messages);
+    d->files = new FileCommands(host, MSComm, d->send, &d->commonDialog, messages,
                                 [this] { return d->receive->HexReceiveOn(); });
-    d->about = new AboutPanel(this, messages);
+    d->about = new AboutPanel(host, messages);
     wireGroups();
+    ui::nameMainWindowControls(this);
+    // The grid's panel is taller than the window by design; its own bar scrolls it.
+    ui::fitScrolledContent(this, d->content, "Picture3");
 }
 
 relay::~relay()
 {
     d->messages.setQuitting();
     d->gate.abort();
+    d->content->removeEventFilter(this);
     if (MSComm && MSComm->portOpen())
         MSComm->setPortOpen(false);
     // The groups and windows go while the parts they were given still exist.
@@ -139,10 +155,12 @@ relay::~relay()
         delete children().constFirst();
 }
 
+QWidget *relay::content() const { return d->content; }
+
 void relay::buildShell()
 {
-    d->LblNewDate = ui::place<QLabel>(this, QStringLiteral("LblNewDate"), 0, 608, 105, 17, QStringLiteral("显示日前"));
-    d->LblNowTime = ui::place<QLabel>(this, QStringLiteral("LblNowTime"), 0, 640, 105, 21, QStringLiteral("当前时间"));
+    d->LblNewDate = ui::place<QLabel>(d->content, QStringLiteral("LblNewDate"), 0, 608, 105, 17, QStringLiteral("显示日前"));
+    d->LblNowTime = ui::place<QLabel>(d->content, QStringLiteral("LblNowTime"), 0, 640, 105, 21, QStringLiteral("当前时间"));
     for (QLabel *l : {d->LblNewDate, d->LblNowTime})
         ui::setBackground(l, ui::darkGreen());
     d->TmrNowTime = new QTimer(this);
@@ -242,13 +260,15 @@ void relay::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void relay::mouseMoveEvent(QMouseEvent *event)
+bool relay::eventFilter(QObject *watched, QEvent *event)
 {
     // Only the window's own background ends the link's hover; moving from the
     // link straight onto another control keeps it.
-    if (!childAt(event->position().toPoint()))
-        d->about->hoverEnded();
-    QWidget::mouseMoveEvent(event);
+    if (watched == d->content && event->type() == QEvent::MouseMove && d->about) {
+        if (!d->content->childAt(static_cast<QMouseEvent *>(event)->position().toPoint()))
+            d->about->hoverEnded();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void relay::TmrNowTime_Timer()

@@ -63,6 +63,8 @@ public:
     SendPane *sendPane() const;
     FileCommands *fileCommands() const;
     AboutPanel *about() const;
+    // The widget that holds every control, inside the window's scroll area.
+    QWidget *content() const;
 
 public slots:
     void CmdQuit_Click();
@@ -72,7 +74,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildShell();

@@ -1,6 +1,5 @@
 #include "app/widgets.h"
 
-#include <QPainter>
 #include <QPalette>
 
 namespace ui {
@@ -39,22 +38,13 @@ void setTextColor(QWidget *w, const QColor &c)
     w->setPalette(p);
 }
 
-// The application icon: a relay coil with its contact, drawn at start.
+// The application icon, from the pictures the desktop menu shows.
 QIcon appIcon()
 {
-    QPixmap pm(64, 64);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(0, 128, 0));
-    p.setPen(QPen(Qt::black, 2));
-    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
-    p.setBrush(QColor(220, 30, 30));
-    p.drawEllipse(QRectF(12, 12, 24, 24));
-    p.setPen(QPen(Qt::white, 4));
-    p.drawLine(QPointF(14, 50), QPointF(50, 50));
-    p.drawLine(QPointF(50, 50), QPointF(54, 30));
-    return QIcon(pm);
+    QIcon icon;
+    for (int size : {48, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/kestrune-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 } // namespace ui

@@ -31,7 +31,7 @@ void setBackground(QWidget *w, const QColor &c);
 void setBoxColor(QWidget *w, const QColor &c);
 void setTextColor(QWidget *w, const QColor &c);
 
-// The application icon: a relay coil with its contact, drawn at start.
+// The application icon in 48, 128 and 256 pixels (built-in resources).
 QIcon appIcon();
 
 inline QColor darkGreen() { return QColor(0, 128, 0); }
@@ -47,15 +47,24 @@ namespace ui {
 
 // Disables the given buttons while it lives and gives each back the state it
 // had, however the command ends (a search clicked while a download waits must
-// not re-enable the download's buttons).
+// not re-enable the download's buttons). A locked button that had the
+// keyboard focus gets it back: disabling it would pass the focus on to the
+// next control, and a second Space would press that one instead.
 class ButtonsLock
 {
 public:
     explicit ButtonsLock(std::initializer_list<QWidget *> buttons)
     {
         for (QWidget *b : buttons) {
+            if (b->window()->focusWidget() == b)
+                m_focused = b;
             m_buttons.push_back({b, b->isEnabled()});
             b->setEnabled(false);
+        }
+        // While locked, the keys go to no control at all.
+        if (m_focused) {
+            if (QWidget *moved = m_focused->window()->focusWidget(); moved && moved != m_focused)
+                moved->clearFocus();
         }
     }
     ~ButtonsLock()
@@ -64,12 +73,16 @@ public:
             if (b)
                 b->setEnabled(was);
         }
+        // Back to the pressed button, unless the user went elsewhere meanwhile.
+        if (m_focused && m_focused->isEnabled() && !m_focused->window()->focusWidget())
+            m_focused->setFocus(Qt::OtherFocusReason);
     }
     ButtonsLock(const ButtonsLock &) = delete;
     ButtonsLock &operator=(const ButtonsLock &) = delete;
 
 private:
     std::vector<std::pair<QPointer<QWidget>, bool>> m_buttons;
+    QPointer<QWidget> m_focused;
 };
 
 } // namespace ui

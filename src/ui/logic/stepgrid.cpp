@@ -24,6 +24,10 @@ void placeBoxes(QGroupBox *group, QCheckBox **boxes, const QString &arrayBase, i
     static const int kTops[4] = {24, 48, 72, 96};
     static const int kAndLeftTops[4] = {24, 48, 80, 104};
     const int leftX = andGroup ? 16 : 8;
+    // A screen reader tells the boxes apart by step, group and signal:
+    // "第三步 输入和 X03". The name keeps the fixed signal when a caption is renamed.
+    const auto *step = qobject_cast<const QGroupBox *>(group->parentWidget());
+    const QString namePrefix = (step ? step->title() + QLatin1Char(' ') : QString()) + group->title() + QLatin1Char(' ');
     for (int k = 0; k < 8; ++k) {
         const int row = k % 4;
         const bool right = k >= 4;
@@ -31,6 +35,7 @@ void placeBoxes(QGroupBox *group, QCheckBox **boxes, const QString &arrayBase, i
         const int y = (andGroup && !right) ? kAndLeftTops[row] : kTops[row];
         boxes[k] = ui::place<QCheckBox>(group, ui::arrayName(arrayBase, firstIndex + k), x, y, 145, 24,
                                         signalName(QLatin1Char(letter), k));
+        boxes[k]->setAccessibleName(namePrefix + signalName(QLatin1Char(letter), k));
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadialGradient>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -71,10 +72,11 @@ devicestatus::devicestatus(QWidget *parent, DeviceState *state, StatusLink link)
                                             112, 24, QStringLiteral("继电器") + signalName(QLatin1Char('Y'), k));
         *named[k] = c;
         m_relayChecks[k] = c;
-        // Only the user's clicks change the state; the window's own updates
-        // of the boxes (answers, all on, all off) go through ShowState.
-        connect(c, &QCheckBox::clicked, this, [this, k](bool ticked) {
-            if (m_state)
+        // The state follows the box however it was changed (mouse, keyboard,
+        // an accessibility tool's toggle action); ShowState's own updates are
+        // left out.
+        connect(c, &QCheckBox::toggled, this, [this, k](bool ticked) {
+            if (m_state && !m_showing)
                 m_state->setRelayCheck(k, ticked);
         });
     }
@@ -122,8 +124,12 @@ devicestatus::devicestatus(QWidget *parent, DeviceState *state, StatusLink link)
     connect(CLOSEALL, &QPushButton::clicked, this, &devicestatus::CLOSEALL_Click);
     connect(Command3, &QPushButton::clicked, this, &devicestatus::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &devicestatus::Command4_Click);
-    // clicked, not toggled: the box reacts to the user only.
-    connect(Check1, &QCheckBox::clicked, this, &devicestatus::Check1_Click);
+    // Every change of the box by the user sends, however it was made; an
+    // answer or a reopening that sets it through ShowState sends nothing.
+    connect(Check1, &QCheckBox::toggled, this, [this] {
+        if (!m_showing)
+            Check1_Click();
+    });
     connect(Command1, &QPushButton::clicked, this, &devicestatus::Command1_Click);
 
     connect(state, &DeviceState::changed, this, &devicestatus::ShowState);
@@ -141,12 +147,19 @@ void devicestatus::ShowState()
     if (!m_state)
         return;
     const DeviceState &s = *m_state;
+    const QScopedValueRollback<bool> showing(m_showing, true);
     for (int i = 0; i < 18; ++i) {
         if (!m_lit[i])
             continue;
         const bool on = s.lamp(i);
         m_lit[i]->setVisible(on);
         m_dark[i]->setVisible(!on);
+        // A screen reader hears the lamp's signal and whether it is on.
+        const QString name = signalName(i < DeviceState::kInputLampBase ? QLatin1Char('Y') : QLatin1Char('X'),
+                                        i % DeviceState::kInputLampBase)
+                             + (on ? QStringLiteral(" 开") : QStringLiteral(" 关"));
+        m_lit[i]->setAccessibleName(name);
+        m_dark[i]->setAccessibleName(name);
     }
     for (int k = 0; k < 8; ++k)
         m_relayChecks[k]->setChecked(s.relayCheck(k));

@@ -84,4 +84,5 @@ private:
     QLabel *m_lit[18] = {};
     QLabel *m_dark[18] = {};
     bool m_closed = false;
+    bool m_showing = false; // ShowState is setting the boxes
 };
