@@ -176,9 +176,10 @@ TEST_F(Accessibility, OnASmallScreenEveryControlScrollsIntoView)
     auto *area = control<QScrollArea>(w.get(), QStringLiteral("ContentScroll"));
     QWidget *content = w->content();
     // The window opens at its size; the content reaches the terminal.
-    EXPECT_EQ(w->size(), QSize(1207, 684));
+    EXPECT_EQ(area->viewport()->size(), QSize(1207, 684));
     EXPECT_GE(content->width(), 1790);
-    EXPECT_EQ(w->maximumSize(), content->size());
+    EXPECT_EQ(w->maximumSize().width(), content->width());
+    EXPECT_GE(w->maximumSize().height(), content->height());
     EXPECT_EQ(control(w.get(), QStringLiteral("sdevice"))->parentWidget(), content);
     auto *receive = control(w.get(), QStringLiteral("TxtReceive"));
     EXPECT_TRUE(receive->visibleRegion().isEmpty());

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -224,6 +226,14 @@ TEST_F(Quit, VisibleControlsCarryTheirNamesCaptionsAndPlaces)
     EXPECT_EQ(control<QComboBox>(w.get(), "Combo1")->currentText(), "33");
     EXPECT_EQ(control<QLabel>(w.get(), "LblWeb")->x(), 1288);
     EXPECT_GE(control<QLabel>(w.get(), "arrowlabel")->x(), 1224);
-    EXPECT_EQ(w->size(), QSize(1207, 684));
+    // The client area as it opens: 1207 x 684 of the content above the
+    // horizontal bar that reaches the terminal.
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    auto *area = control<QScrollArea>(w.get(), "ContentScroll");
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area->viewport()->size(), QSize(1207, 684));
+    EXPECT_FALSE(area->verticalScrollBar()->isVisibleTo(w.get()));
+    EXPECT_EQ(w->width(), 1207);
     EXPECT_EQ(w->windowTitle(), "Kestrune");
 }

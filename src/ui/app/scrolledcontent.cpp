@@ -4,6 +4,7 @@
 
 #include <QRect>
 #include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace ui {
@@ -39,8 +40,17 @@ void fitScrolledContent(QWidget *window, QWidget *content, const char *clipped)
     }
     r.setTopLeft(QPoint(0, 0));
     content->resize(r.size());
-    // Larger than the content the window would show only empty background.
-    window->setMaximumSize(r.size());
+    // The content is wider than the window as it opens (the terminal stands
+    // right of it), so the horizontal bar shows from the start. The window
+    // grows by the bar's height so that the bar hides nothing of the view it
+    // opens with: the status row at its foot stays whole and no vertical bar
+    // is needed.
+    const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window);
+    if (r.width() > window->width() && r.height() <= window->height())
+        window->resize(window->width(), window->height() + bar);
+    // Larger than the content (and its bar) the window would show only empty
+    // background.
+    window->setMaximumSize(r.width(), r.height() + bar);
 }
 
 } // namespace ui

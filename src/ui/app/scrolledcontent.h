@@ -15,7 +15,9 @@ namespace ui {
 QWidget *makeScrolledContent(QWidget *window, QScrollArea **area);
 
 // Sizes the content to reach its farthest control (and at least the window's
-// initial client area), and limits the window to that size. Children named in
+// initial client area), grows the window by the horizontal bar's height when
+// the content is wider, so that the initial view stays whole above the bar,
+// and limits the window to the content and that bar. Children named in
 // `clipped` are left out: they are meant to be cut off by the content's edge.
 void fitScrolledContent(QWidget *window, QWidget *content, const char *clipped);
 
