@@ -19,7 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int i = 0; i < 8; ++i)
         FUZZ_CHECK(r.program.steps[i].stepNo == i + 1);
     QByteArray text;
-    FUZZ_CHECK(!programfile::format(r.program, &text));
+    const programfile::Error e = programfile::format(r.program, &text);
+    // Only a file near the limit can grow past it when written again (the
+    // comment and the eight step lines are added); the writer refuses it.
+    if (e.problem == programfile::Problem::TooLarge && bytes.size() > programfile::kMaxBytes - 1024)
+        return 0;
+    FUZZ_CHECK(!e);
     const programfile::Result again = programfile::parse(text);
     FUZZ_CHECK(again.ok());
     FUZZ_CHECK(again.program == r.program);
