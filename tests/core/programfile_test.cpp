@@ -199,3 +199,26 @@ TEST(ProgramFile, RulesOfTheGridOnABuiltProgram)
     EXPECT_EQ(e.word, QStringLiteral("Y02"));
     EXPECT_EQ(e.other, 1);
 }
+
+// Found by fuzzing: files that were read but could not be written again.
+TEST(ProgramFile, WhatIsReadCanBeWrittenAndReadAgain)
+{
+    // A CR inside a name line (the line's own CR LF end is fine).
+    const Result cr = parseText("kestrune-program 1\nname X00 = a\r\nname X01 = Dog\rr close\n");
+    EXPECT_EQ(cr.error.problem, Problem::NameLineBreak);
+    EXPECT_EQ(cr.error.line, 3);
+    EXPECT_EQ(cr.error.word, QStringLiteral("X01"));
+
+    // A file just under 64 KB whose rewritten text (comment and eight step
+    // lines added) would go beyond it: the writer refuses instead of leaving
+    // a file that reading refuses.
+    QByteArray big("kestrune-program 1\nname X00 =");
+    big += QByteArray(kMaxBytes - big.size() - 1, 'n') + '\n';
+    const Result r = parse(big);
+    ASSERT_TRUE(r.ok());
+    QByteArray out;
+    EXPECT_EQ(format(r.program, &out).problem, Problem::TooLarge);
+    QTemporaryDir dir;
+    EXPECT_EQ(save(dir.filePath(QStringLiteral("big.kprog")), r.program).problem, Problem::TooLarge);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("big.kprog"))));
+}

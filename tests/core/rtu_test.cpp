@@ -119,6 +119,13 @@ TEST(RtuFramer, AGarbledExpectedAnswerIsACrcErrorNotNoise)
     // A garbled exception answer is five bytes long.
     EXPECT_EQ(show(framer.feed(corrupt(withCrc("218102")), 100)),
               QStringLiteral("C:") + QString::fromLatin1(corrupt(withCrc("218102")).toHex()));
+
+    // Found by fuzzing: an expected length too short for any frame made
+    // single bytes "garbled answers"; it expects nothing, the bytes are noise.
+    RtuFramer shortLength;
+    shortLength.expect(0x21, 0x01, 1);
+    EXPECT_EQ(show(shortLength.feed(hex("2101"), 0)), QString());
+    EXPECT_EQ(show(shortLength.silence(10000)), QStringLiteral("N:2101"));
 }
 
 TEST(RtuFramer, DescribesFrames)

@@ -256,6 +256,12 @@ Result parse(const QByteArray &bytes)
             QString value = m.captured(2);
             if (value.startsWith(QLatin1Char(' ')))
                 value.remove(0, 1);
+            // A CR inside the line (its end's CR is already gone) would
+            // end the name's line in the file written from it.
+            if (value.contains(QLatin1Char('\r'))) {
+                r.error = err(Problem::NameLineBreak, line, ioName(k));
+                return r;
+            }
             p.names[k] = value;
             nameLine[k] = line;
             continue;
@@ -379,7 +385,11 @@ Error format(const Program &program, QByteArray *out)
         text += name->isEmpty() ? QStringLiteral("name %1 =\n").arg(ioName(k))
                                 : QStringLiteral("name %1 = %2\n").arg(ioName(k), *name);
     }
-    *out = text.toUtf8();
+    const QByteArray bytes = text.toUtf8();
+    // Never a file that reading refuses.
+    if (bytes.size() > kMaxBytes)
+        return err(Problem::TooLarge, 0);
+    *out = bytes;
     return Error();
 }
 

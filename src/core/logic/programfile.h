@@ -59,7 +59,7 @@ enum class Problem {
     AndAndOr,        // an input in both the AND and the OR group of one step
     OutputTwice,     // an output used by two steps
     NameTwice,       // a name given twice
-    NameLineBreak,   // (writing) a name holding a line break
+    NameLineBreak,   // a name holding a line break (a CR inside a name line)
     ReadError,       // the file cannot be read
     WriteError,      // the file cannot be written
 };
@@ -92,7 +92,8 @@ Result parse(const QByteArray &bytes);
 Result load(const QString &path);
 
 // The file's text, one line per step, then the names that are given.
-// Fails (NameLineBreak) when a name holds a line break.
+// Fails (NameLineBreak) when a name holds a line break, and (TooLarge) when
+// the text would go beyond kMaxBytes, which reading refuses.
 Error format(const Program &program, QByteArray *out);
 // Writes the file whole or not at all.
 Error save(const QString &path, const Program &program);

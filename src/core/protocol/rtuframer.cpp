@@ -7,8 +7,9 @@ namespace {
 uint8_t at(const QByteArray &b, int i) { return uint8_t(b.at(i)); }
 uint16_t word(const QByteArray &b, int i) { return uint16_t(at(b, i) << 8 | at(b, i + 1)); }
 
-// Largest RTU frame: 256 bytes.
+// Largest RTU frame: 256 bytes; smallest: address, function, CRC.
 constexpr int kMaxFrame = 256;
+constexpr int kMinFrame = 4;
 
 } // namespace
 
@@ -32,7 +33,9 @@ void RtuFramer::expect(uint8_t address, uint8_t function, int length)
 {
     m_expectAddress = address;
     m_expectFunction = function;
-    m_expectLength = length;
+    // No frame is shorter than its address, function and CRC: a shorter
+    // length cannot be garbled into a frame, and expects nothing.
+    m_expectLength = length >= kMinFrame ? length : 0;
 }
 
 QList<int> RtuFramer::candidateLengths(const QByteArray &h)

@@ -40,7 +40,8 @@ public:
 
     // The answer the caller waits for: a head of this address and function
     // that is this long but fails its CRC is reported as BadCrc (a garbled
-    // answer) rather than as noise. length 0 expects nothing.
+    // answer) rather than as noise. A length below 4 (address, function,
+    // CRC) expects nothing.
     void expect(uint8_t address, uint8_t function, int length);
     void expectNothing() { m_expectLength = 0; }
 

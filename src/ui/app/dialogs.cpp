@@ -73,6 +73,8 @@ std::optional<QString> QtDialogs::file(const FileRequest &r)
     d->setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!r.confirmOverwrite)
         d->setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!r.defaultSuffix.isEmpty())
+        d->setDefaultSuffix(r.defaultSuffix);
     const QStringList filters = qtFilters(r.filter);
     if (!filters.isEmpty()) {
         d->setNameFilters(filters);

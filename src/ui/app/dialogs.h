@@ -21,6 +21,7 @@ public:
         QString initDir;
         QString fileName;    // preselected name
         bool confirmOverwrite = false;
+        QString defaultSuffix; // added to a saved name typed without one
     };
 
     virtual ~Dialogs() = default;

@@ -9,6 +9,7 @@
 #include "board/boardsession.h"
 #include "board/sleep2.h"
 #include "logic/namesgroup.h"
+#include "logic/programcommands.h"
 #include "logic/editform.h"
 #include "logic/stepgrid.h"
 #include "port/portpanel.h"
@@ -137,6 +138,8 @@ relay::relay(Options options, QWidget *parent) : QWidget(parent)
     d->files = new FileCommands(host, MSComm, d->send, &d->commonDialog, messages,
                                 [this] { return d->receive->HexReceiveOn(); });
     d->about = new AboutPanel(host, messages);
+    // Program files: the grid's context menu and Ctrl+S / Ctrl+O.
+    new ProgramCommands(this, d->grid, d->names, messages);
     wireGroups();
     ui::nameMainWindowControls(this);
     // The grid's panel is taller than the window by design; its own bar scrolls it.

@@ -66,8 +66,15 @@ void NamesGroup::loadname_Click()
     const std::optional<QStringList> lines = namesfile::parse(bytes);
     if (!lines)
         return;
+    ShowNameLines(*lines);
+}
+
+void NamesGroup::ShowNameLines(const QStringList &lines)
+{
+    if (lines.size() < namesfile::kLineCount)
+        return;
     for (int k = 0; k < 8; ++k) {
-        m_grid->SetInputCaption(k, lines->at(k));
-        m_grid->SetOutputCaption(k, lines->at(8 + k));
+        m_grid->SetInputCaption(k, lines.at(k));
+        m_grid->SetOutputCaption(k, lines.at(8 + k));
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 
 class CommonDialog;
 class Messages;
@@ -28,6 +29,9 @@ public:
 public slots:
     void loadname_Click();
     void editname_Click();
+    // Sixteen caption lines, X00's to Y07's, put on the grid's boxes as a
+    // loaded names file puts them.
+    void ShowNameLines(const QStringList &lines);
 
 signals:
     // The loaded file's path (the send path box shows it).

@@ -139,6 +139,37 @@ LogicStep StepGrid::ReadLogicStep(int s) const
     return step;
 }
 
+void StepGrid::SetLogicSteps(const std::array<LogicStep, 8> &steps)
+{
+    // Boxes going off first: unticking an output frees it in the other
+    // steps, which would undo the greying of a box ticked earlier.
+    for (const bool on : {false, true}) {
+        for (int i = 0; i < 8; ++i) {
+            const LogicStep &step = steps[i];
+            for (int k = 0; k < 8; ++k) {
+                const bool want[3] = {bool(step.andMask >> k & 1u), bool(step.orMask >> k & 1u),
+                                      bool(step.outMask >> k & 1u)};
+                QCheckBox *boxes[3] = {incheck[i][k], incheck[i][8 + k], outcheck[i][k]};
+                for (int g = 0; g < 3; ++g) {
+                    // setChecked emits toggled, which runs the box's rule.
+                    if (want[g] == on && boxes[g]->isChecked() != on)
+                        boxes[g]->setChecked(on);
+                }
+            }
+        }
+    }
+}
+
+QString StepGrid::InputCaption(int k) const
+{
+    return k >= 0 && k < 8 ? incheck[0][k]->text() : QString();
+}
+
+QString StepGrid::OutputCaption(int k) const
+{
+    return k >= 0 && k < 8 ? outcheck[0][k]->text() : QString();
+}
+
 void StepGrid::incheck_Click(int s, int Index)
 {
     if (s < 1 || s > 8 || Index < 0 || Index > 15)

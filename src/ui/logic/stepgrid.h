@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <array>
+
 class QCheckBox;
 class QGroupBox;
 class QScrollBar;
@@ -24,6 +26,18 @@ public:
     // Caption of Y0k in every step.
     void SetOutputCaption(int k, const QString &text);
     void InitStepGrid();
+
+    // Puts a whole program into the grid as if its boxes had been clicked:
+    // first every box that goes off, then every box that goes on, each
+    // through the same rules as a click, so the greying follows. The steps
+    // must keep the grid's rules (an input in one group of a step, an
+    // output in one step).
+    void SetLogicSteps(const std::array<LogicStep, 8> &steps);
+    // The captions as they stand: X0k's (both groups show the same) and Y0k's.
+    QString InputCaption(int k) const;
+    QString OutputCaption(int k) const;
+    // The scrolled panel that holds the steps (its context menu is the grid's).
+    QWidget *panel() const { return Picture3; }
 
 public slots:
     // Input box Index of step s changed: its partner in the other group is
