@@ -206,41 +206,39 @@ void ReceivePane::syncBox(qsizetype limit)
     QTextDocument *doc = TxtReceive->document();
     const bool moveCaret = m_pendingMoveCaret;
     m_selfEdit = true;
+    qsizetype position = 0, anchor = 0;
     if (m_reset) {
-        // As setPlainText would: the caret at the start.
-        TxtReceive->setPlainText(m_text);
+        // As setPlainText would: the caret at the start. A long text goes in
+        // piece by piece like appended text.
+        const QString first = m_text.left(limit);
+        TxtReceive->setPlainText(first);
         m_reset = false;
         m_caretToStart = false;
         m_docDrop = 0;
-        m_inDoc = m_text.size();
-        if (moveCaret)
-            TxtReceive->moveCursor(QTextCursor::End);
-        m_pendingMoveCaret = false;
-        m_selfEdit = false;
-        m_pendingSince.invalidate();
-        return;
-    }
-    const QTextCursor caret = TxtReceive->textCursor();
-    qsizetype position = caret.position();
-    qsizetype anchor = caret.anchor();
-    if (m_docDrop > 0) {
-        QTextCursor head(doc);
-        head.setPosition(int(m_docDrop), QTextCursor::KeepAnchor);
-        head.removeSelectedText();
-        position = qMax<qsizetype>(0, position - m_docDrop);
-        anchor = qMax<qsizetype>(0, anchor - m_docDrop);
-        m_docDrop = 0;
-    }
-    if (m_caretToStart) {
-        position = anchor = 0;
-        m_caretToStart = false;
-    }
-    const QString text = m_text.mid(m_inDoc, limit);
-    if (!text.isEmpty()) {
-        QTextCursor end(doc);
-        end.movePosition(QTextCursor::End);
-        end.insertText(text);
-        m_inDoc += text.size();
+        m_inDoc = first.size();
+    } else {
+        const QTextCursor caret = TxtReceive->textCursor();
+        position = caret.position();
+        anchor = caret.anchor();
+        if (m_docDrop > 0) {
+            QTextCursor head(doc);
+            head.setPosition(int(m_docDrop), QTextCursor::KeepAnchor);
+            head.removeSelectedText();
+            position = qMax<qsizetype>(0, position - m_docDrop);
+            anchor = qMax<qsizetype>(0, anchor - m_docDrop);
+            m_docDrop = 0;
+        }
+        if (m_caretToStart) {
+            position = anchor = 0;
+            m_caretToStart = false;
+        }
+        const QString text = m_text.mid(m_inDoc, limit);
+        if (!text.isEmpty()) {
+            QTextCursor end(doc);
+            end.movePosition(QTextCursor::End);
+            end.insertText(text);
+            m_inDoc += text.size();
+        }
     }
     m_selfEdit = false;
     if (boxBehind()) {
