@@ -279,10 +279,10 @@ void ReceivePane::autoClearReceiveBox()
 {
     if (!ChkAutoClear->isChecked() || m_counters->RxTotal() < receive::kAutoClearBytes)
         return;
-    if (m_text.isEmpty() && !boxBehind())
+    // Already empty, or about to be emptied: nothing more to do.
+    if (m_text.isEmpty() && (m_reset || !boxBehind()))
         return;
-    if (!m_text.isEmpty() || m_inDoc > 0 || m_docDrop > 0)
-        clearBoxText();
+    clearBoxText();
     scheduleFrame();
 }
 
