@@ -8,10 +8,16 @@ constexpr int kParserTick = 20;
 // A parser tick later than this (1.5 periods) is run by the receive path itself:
 // under a stream that keeps the event loop busy, Qt runs timers late.
 constexpr int kParserOverdue = kParserTick + kParserTick / 2;
+// What the display shows of a stream (the receive box, the RX counter) is
+// brought up to date this often, however many reads arrive: about 30 frames
+// a second. Repainting per read costs far more than receiving.
+constexpr int kDisplayFrame = 33;
 // Received text is collected and put into the receive box this often.
-constexpr int kReceiveBoxUpdate = 15;
+constexpr int kReceiveBoxUpdate = kDisplayFrame;
 // The clock in the status row.
 constexpr int kClockTick = 50;
+// A clock tick later than this is run by the receive path (as for the parser).
+constexpr int kClockOverdue = kClockTick + kClockTick / 2;
 
 // Device status: before the relay read, and between it and the input read.
 constexpr int kStatusReadDelay = 100;

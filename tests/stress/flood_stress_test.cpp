@@ -6,6 +6,7 @@
 #include "stresskit.h"
 
 #include "protocol/frames.h"
+#include "terminal/receivepane.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -168,7 +169,7 @@ TEST_P(Flood, MemoryStaysBoundedAndTheNextAnswerIsTakenAtOnce)
         // Text right after the flood shows at the end of the box.
         const QByteArray last = "END OF FLOOD\r\n";
         pty.write(last);
-        EXPECT_TRUE(stress::waitFor([&] { return box->toPlainText().trimmed().endsWith(QLatin1String("END OF FLOOD")); },
+        EXPECT_TRUE(stress::waitFor([&] { return w->receivePane()->receiveBoxText().trimmed().endsWith(QLatin1String("END OF FLOOD")); },
                                     10000));
     }
     w.reset();

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QThread>
 #include <QTextCursor>
@@ -43,7 +45,20 @@ protected:
         w->receivePane()->flushReceiveBox();
         return control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->textCursor();
     }
-    QString rx() const { return control<QLineEdit>(w.get(), QStringLiteral("TxtRXCount"))->text(); }
+    // The RX box follows the reads at frame rate: its text once it shows the total.
+    QString rx() const
+    {
+        auto *box = control<QLineEdit>(w.get(), QStringLiteral("TxtRXCount"));
+        QTest::qWaitFor([&] { return box->text() == w->counters()->rxText(); }, 2000);
+        return box->text();
+    }
+    // The window shown wide enough that the receive box is in view and painted.
+    void showReceiveBox()
+    {
+        w->resize(1800, 700);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    }
     void textMode() { control<QCheckBox>(w.get(), QStringLiteral("ChkHexReceive"))->setChecked(false); }
 };
 } // namespace
@@ -280,6 +295,7 @@ TEST_F(Receive, TimerTicksRunOnTheirOwn)
 
 TEST_F(Receive, ReceivedTextReachesTheBoxByItselfAndAClearDropsWhatWaits)
 {
+    showReceiveBox();
     port->receive(QByteArray::fromHex("0102"));
     port->receive(QByteArray::fromHex("03"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"))->toPlainText() == QLatin1String("010203"); }, 1000));
@@ -294,6 +310,7 @@ TEST_F(Receive, ReceivedTextReachesTheBoxByItselfAndAClearDropsWhatWaits)
 
 TEST_F(Receive, AFastHexStreamGoesIntoTheBoxPieceByPieceAndWhole)
 {
+    showReceiveBox();
     QByteArray bytes(10000, '\x5A');
     bytes[0] = '\x01';
     port->receive(bytes);
@@ -328,4 +345,77 @@ TEST_F(Receive, ATickThatTheEventLoopHeldBackRunsFromTheReceivePath)
     EXPECT_TRUE(w->statusWindows()->currentDeviceState()->lamp(1));
     EXPECT_TRUE(w->statusWindows()->currentDeviceState()->lamp(6));
     EXPECT_EQ(w->replies()->tempstatus, "");
+}
+
+TEST_F(Receive, ABoxOutOfViewIsNotUpdatedAndShowsTheWholeTextInItsFirstFrameInView)
+{
+    // As the window opens, the terminal group lies right of its width.
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    auto *frame = control<QTimer>(w.get(), QStringLiteral("receiveFrame"));
+    ASSERT_TRUE(frame);
+    int frames = 0;
+    QObject::connect(frame, &QTimer::timeout, [&] { ++frames; });
+    QByteArray bytes(10000, '\x5A');
+    bytes[0] = '\x01';
+    port->receive(bytes);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames > 0; }, 2000));
+    EXPECT_TRUE(edit->document()->isEmpty());
+    EXPECT_EQ(w->receivePane()->receiveBoxHead(6), "015A5A"); // the parser still sees the box's text
+
+    // Widened: the first paint of the box shows all of it, not a piece.
+    int paints = 0;
+    struct PaintCounter : QObject
+    {
+        int *n;
+        explicit PaintCounter(int *count) : n(count) {}
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++*n;
+            return false;
+        }
+    } counter(&paints);
+    edit->viewport()->installEventFilter(&counter);
+    w->resize(1800, 700);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints > 0; }, 2000));
+    EXPECT_EQ(edit->document()->characterCount() - 1, 20000);
+    EXPECT_EQ(edit->toPlainText(), w->replies()->tempstatus);
+
+    // The parser's rewrite keeps box and parser text the same.
+    port->receive(QByteArray(1, '\0'));
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(box(), w->replies()->tempstatus);
+}
+
+TEST_F(Receive, TheClockIsRunFromTheReceivePathWhenItsTimerIsHeldBack)
+{
+    auto *clock = control<QLabel>(w.get(), QStringLiteral("LblNowTime"));
+    clock->setText(QStringLiteral("x"));
+    // The event loop is held up, as by a stream that keeps it busy.
+    QThread::msleep(100);
+    port->receive("\x01");
+    EXPECT_NE(clock->text(), "x");
+}
+
+TEST_F(Receive, ABoxInsideAScrollAreaFollowsWhenItIsScrolledIntoView)
+{
+    QScrollArea area;
+    area.resize(1000, 720);
+    w->resize(1800, 700);
+    area.setWidget(w.get());
+    area.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&area));
+    auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    auto *frame = control<QTimer>(w.get(), QStringLiteral("receiveFrame"));
+    int frames = 0;
+    QObject::connect(frame, &QTimer::timeout, [&] { ++frames; });
+    port->receive(QByteArray::fromHex("0102030405"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames > 0; }, 2000));
+    EXPECT_TRUE(edit->document()->isEmpty());
+
+    area.horizontalScrollBar()->setValue(area.horizontalScrollBar()->maximum());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return edit->toPlainText() == QLatin1String("0102030405"); }, 2000));
+    area.takeWidget()->setParent(nullptr);
 }

@@ -28,6 +28,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -71,6 +72,9 @@ struct relay::Parts
     QLineEdit *TxtRXCount = nullptr, *TxtTXCount = nullptr;
     QScrollArea *ContentScroll = nullptr;
     QWidget *content = nullptr; // holds every control of the window
+    // The counters follow a stream at frame rate; the clock's last tick.
+    QTimer *counterFrame = nullptr;
+    QElapsedTimer countersShown, clockShown;
 };
 
 relay::relay(Options options, QWidget *parent) : QWidget(parent)
@@ -171,6 +175,7 @@ void relay::buildShell()
     d->TmrNowTime->setInterval(timing::kClockTick);
     connect(d->TmrNowTime, &QTimer::timeout, this, &relay::TmrNowTime_Timer);
     d->TmrNowTime->start();
+    d->clockShown.start();
 }
 
 void relay::wireGroups()
@@ -185,7 +190,21 @@ void relay::wireGroups()
     // The TX counter counts what the port reports as written, whoever wrote
     // it: every byte once, board commands and file pieces included.
     connect(MSComm, &SerialPort::bytesWritten, d->counters, &TrafficCounters::addSent);
-    connect(d->counters, &TrafficCounters::changed, this, &relay::ShowCounters);
+    d->counterFrame = new QTimer(this);
+    d->counterFrame->setSingleShot(true);
+    d->counterFrame->setInterval(timing::kDisplayFrame);
+    connect(d->counterFrame, &QTimer::timeout, this, &relay::ShowCounters);
+    connect(d->counters, &TrafficCounters::changed, this, [this] {
+        // A TX change (rare) shows at once; RX follows the reads at frame rate.
+        if (!d->countersShown.isValid() || d->countersShown.elapsed() >= timing::kDisplayFrame
+            || d->TxtTXCount->text() != d->counters->txText())
+            ShowCounters();
+        else if (!d->counterFrame->isActive())
+            d->counterFrame->start();
+        // A steady stream can keep the clock's timer from running: reads run it.
+        if (d->clockShown.isValid() && d->clockShown.elapsed() >= timing::kClockOverdue)
+            TmrNowTime_Timer();
+    });
     connect(d->session, &BoardSession::portNotOpen, this,
             [this] { d->messages.show(Messages::portNotOpen(), Dialogs::Warning); });
     connect(d->names, &NamesGroup::fileChosen, d->files, &FileCommands::showSendPath);
@@ -276,23 +295,23 @@ bool relay::eventFilter(QObject *watched, QEvent *event)
 
 void relay::TmrNowTime_Timer()
 {
+    d->clockShown.restart();
     const QLocale locale = QLocale::system();
-    d->LblNewDate->setText(locale.toString(QDate::currentDate(), QLocale::ShortFormat));
-    d->LblNowTime->setText(locale.toString(QTime::currentTime(), QLocale::LongFormat));
+    ui::setTextIfChanged(d->LblNewDate, locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+    ui::setTextIfChanged(d->LblNowTime, locale.toString(QTime::currentTime(), QLocale::LongFormat));
 }
 
 void relay::CmdClearCounter_Click()
 {
     d->counters->clear();
+    ShowCounters();
 }
 
 void relay::ShowCounters()
 {
-    // The RX text is written on every receive event, as it always was; the
-    // TX box is left alone unless its text changes (a line edit does not
-    // skip an unchanged text, and receive events come thousands a second).
-    d->TxtRXCount->setText(d->counters->rxText());
-    const QString tx = d->counters->txText();
-    if (d->TxtTXCount->text() != tx)
-        d->TxtTXCount->setText(tx);
+    // A line edit does not skip an unchanged text: each setText lays out and repaints.
+    d->counterFrame->stop();
+    d->countersShown.start();
+    ui::setTextIfChanged(d->TxtRXCount, d->counters->rxText());
+    ui::setTextIfChanged(d->TxtTXCount, d->counters->txText());
 }

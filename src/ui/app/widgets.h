@@ -31,6 +31,15 @@ void setBackground(QWidget *w, const QColor &c);
 void setBoxColor(QWidget *w, const QColor &c);
 void setTextColor(QWidget *w, const QColor &c);
 
+// Sets a label's or line edit's text unless it already shows it: each setText
+// lays the text out again and repaints the control.
+template <class W>
+void setTextIfChanged(W *w, const QString &text)
+{
+    if (w->text() != text)
+        w->setText(text);
+}
+
 // The application icon in 48, 128 and 256 pixels (built-in resources).
 QIcon appIcon();
 

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -42,9 +43,15 @@ ReceivePane::ReceivePane(QWidget *host, SerialPort *port, ReplyStream *replies, 
     // hexadecimal display is one) in time that grows with its square.
     TxtReceive->setWordWrapMode(QTextOption::WrapAnywhere);
     m_receiveFlush = new QTimer(this);
+    m_receiveFlush->setObjectName(QStringLiteral("receiveFrame"));
     m_receiveFlush->setSingleShot(true);
     m_receiveFlush->setInterval(timing::kReceiveBoxUpdate);
     connect(m_receiveFlush, &QTimer::timeout, this, &ReceivePane::updateReceiveBox);
+    TxtReceive->viewport()->installEventFilter(this);
+    connect(TxtReceive->document(), &QTextDocument::contentsChange, this, [this] {
+        if (!m_selfEdit)
+            adoptEditedBox();
+    });
 
     ChkHexReceive = ui::place<QCheckBox>(host, QStringLiteral("ChkHexReceive"), 1340, 240, 17, 17);
     ChkHexReceive->setChecked(true);
@@ -80,42 +87,79 @@ QString ReceivePane::receiveBoxText()
 
 QString ReceivePane::receiveBoxHead(int count)
 {
-    // Read character by character: the hexadecimal text is one long line,
-    // and copying the first block would copy all of it.
-    const QTextDocument *doc = TxtReceive->document();
-    const int n = qMin(count, doc->characterCount() - 1);
-    QString head;
-    head.reserve(qMax(n, 0));
-    for (int i = 0; i < n; ++i)
-        head += doc->characterAt(i);
-    // Text still waiting to go in follows the box's own.
-    if (head.size() < count)
-        head += m_pendingReceive.left(count - head.size());
-    return head;
+    return m_text.left(count);
 }
 
 void ReceivePane::setReceiveBox(const QString &text)
 {
-    m_pendingReceive.clear();
-    TxtReceive->setPlainText(text);
+    // The parser rewrites the box with the text still waiting; mostly that is
+    // the box's own text, or it without the head the parser consumed.
+    if (text == m_text)
+        return;
+    if (text.size() < m_text.size() && QStringView(m_text).endsWith(text)) {
+        dropBoxHead(m_text.size() - text.size());
+    } else {
+        m_text = text;
+        m_reset = true;
+    }
+    m_caretToStart = true;
+    scheduleFrame();
+}
+
+void ReceivePane::dropBoxHead(qsizetype count)
+{
+    m_text.remove(0, count);
+    if (m_reset)
+        return;
+    if (count <= m_inDoc) {
+        m_docDrop += count;
+        m_inDoc -= count;
+    } else {
+        m_reset = true;
+    }
+}
+
+void ReceivePane::clearBoxText()
+{
+    m_text.clear();
+    m_reset = true;
+    m_caretToStart = true;
+}
+
+bool ReceivePane::boxBehind() const
+{
+    return m_reset || m_docDrop > 0 || m_inDoc < m_text.size();
+}
+
+bool ReceivePane::boxInView() const
+{
+    return !TxtReceive->visibleRegion().isEmpty();
 }
 
 void ReceivePane::appendReceiveBox(const QString &text, bool moveCaret)
 {
     if (text.isEmpty())
         return;
-    if (m_pendingReceive.isEmpty())
+    if (!boxBehind())
         m_pendingSince.start();
-    m_pendingReceive += text;
+    m_text += text;
     m_pendingMoveCaret = m_pendingMoveCaret || moveCaret;
-    // Whatever lies beyond the box's limit would be dropped on insertion anyway.
-    if (m_pendingReceive.size() > receive::kBoxLimit)
-        m_pendingReceive.remove(0, m_pendingReceive.size() - receive::kBoxKeep);
-    // Put in after the update time, or once a fast text stream has collected
+    // Keep the box bounded: drop the oldest text in one go once it is too long.
+    if (m_text.size() > receive::kBoxLimit)
+        dropBoxHead(m_text.size() - receive::kBoxKeep);
+    // Put in after the frame time, or once a fast text stream has collected
     // enough that one update would take long.
-    if (moveCaret && m_pendingReceive.size() >= receive::kTextUpdateLimit)
+    if (moveCaret && m_text.size() - m_inDoc >= receive::kTextUpdateLimit && boxInView())
         flushReceiveBox();
-    else if (m_pendingSince.elapsed() >= m_receiveFlush->interval())
+    else
+        scheduleFrame();
+}
+
+void ReceivePane::scheduleFrame()
+{
+    if (!boxBehind())
+        return;
+    if (m_pendingSince.isValid() && m_pendingSince.elapsed() >= m_receiveFlush->interval())
         updateReceiveBox();
     else if (!m_receiveFlush->isActive())
         m_receiveFlush->start();
@@ -123,46 +167,86 @@ void ReceivePane::appendReceiveBox(const QString &text, bool moveCaret)
 
 void ReceivePane::flushReceiveBox()
 {
-    insertReceived(int(m_pendingReceive.size()));
+    syncBox(m_text.size());
 }
 
 void ReceivePane::updateReceiveBox()
 {
-    // Hexadecimal text (the caret stays) goes in a limited piece at a time.
-    insertReceived(m_pendingMoveCaret ? int(m_pendingReceive.size()) : receive::kHexUpdateLimit);
+    m_receiveFlush->stop();
+    const bool wasInView = m_inView;
+    m_inView = boxInView();
+    if (!m_inView) {
+        // Nothing to lay out or paint; the box catches up when it is painted.
+        m_pendingSince.invalidate();
+        return;
+    }
+    // Hexadecimal text (the caret stays) goes in a limited piece at a time,
+    // except into a box that just came into view.
+    syncBox(!wasInView || m_pendingMoveCaret ? m_text.size() : receive::kHexUpdateLimit);
 }
 
-void ReceivePane::insertReceived(int limit)
+bool ReceivePane::eventFilter(QObject *watched, QEvent *event)
+{
+    // A box that comes into view (the window widened, a scroll area
+    // scrolled) shows the whole current text in its first frame.
+    if (event->type() == QEvent::Paint && watched == TxtReceive->viewport() && !m_inView) {
+        m_inView = true;
+        syncBox(m_text.size());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ReceivePane::syncBox(qsizetype limit)
 {
     m_receiveFlush->stop();
-    if (m_pendingReceive.isEmpty())
+    if (!boxBehind()) {
+        m_pendingSince.invalidate();
         return;
-    const QString text = m_pendingReceive.left(limit);
-    m_pendingReceive.remove(0, text.size());
-    const bool moveCaret = m_pendingMoveCaret;
-    if (m_pendingReceive.isEmpty()) {
-        m_pendingMoveCaret = false;
-    } else {
-        m_pendingSince.start();
-        m_receiveFlush->start();
     }
     QTextDocument *doc = TxtReceive->document();
-    const QTextCursor caret = TxtReceive->textCursor();
-    const int position = caret.position();
-    const int anchor = caret.anchor();
-
-    QTextCursor end(doc);
-    end.movePosition(QTextCursor::End);
-    end.insertText(text);
-
-    // Keep the box bounded: drop the oldest text in one go once it is too long.
-    const int length = doc->characterCount() - 1;
-    int dropped = 0;
-    if (length > receive::kBoxLimit) {
-        dropped = length - receive::kBoxKeep;
-        QTextCursor head(doc);
-        head.setPosition(dropped, QTextCursor::KeepAnchor);
-        head.removeSelectedText();
+    const bool moveCaret = m_pendingMoveCaret;
+    m_selfEdit = true;
+    qsizetype position = 0, anchor = 0;
+    if (m_reset) {
+        // As setPlainText would: the caret at the start. A long text goes in
+        // piece by piece like appended text.
+        const QString first = m_text.left(limit);
+        TxtReceive->setPlainText(first);
+        m_reset = false;
+        m_caretToStart = false;
+        m_docDrop = 0;
+        m_inDoc = first.size();
+    } else {
+        const QTextCursor caret = TxtReceive->textCursor();
+        position = caret.position();
+        anchor = caret.anchor();
+        if (m_docDrop > 0) {
+            QTextCursor head(doc);
+            head.setPosition(int(m_docDrop), QTextCursor::KeepAnchor);
+            head.removeSelectedText();
+            position = qMax<qsizetype>(0, position - m_docDrop);
+            anchor = qMax<qsizetype>(0, anchor - m_docDrop);
+            m_docDrop = 0;
+        }
+        if (m_caretToStart) {
+            position = anchor = 0;
+            m_caretToStart = false;
+        }
+        const QString text = m_text.mid(m_inDoc, limit);
+        if (!text.isEmpty()) {
+            QTextCursor end(doc);
+            end.movePosition(QTextCursor::End);
+            end.insertText(text);
+            m_inDoc += text.size();
+        }
+    }
+    m_selfEdit = false;
+    if (boxBehind()) {
+        m_pendingSince.start();
+        m_receiveFlush->start();
+    } else {
+        m_pendingMoveCaret = false;
+        m_pendingSince.invalidate();
     }
 
     if (moveCaret) {
@@ -171,23 +255,35 @@ void ReceivePane::insertReceived(int limit)
     }
     // A caret at the end would follow the inserted text; put it back.
     const QTextCursor now = TxtReceive->textCursor();
-    const int wantPosition = qMax(0, position - dropped);
-    const int wantAnchor = qMax(0, anchor - dropped);
-    if (now.position() != wantPosition || now.anchor() != wantAnchor) {
+    if (now.position() != position || now.anchor() != anchor) {
         QTextCursor c(doc);
-        c.setPosition(wantAnchor);
-        c.setPosition(wantPosition, QTextCursor::KeepAnchor);
+        c.setPosition(int(anchor));
+        c.setPosition(int(position), QTextCursor::KeepAnchor);
         TxtReceive->setTextCursor(c);
     }
+}
+
+void ReceivePane::adoptEditedBox()
+{
+    // Typed into while the document was being brought up to date differently:
+    // the program's text wins, as it would a frame later anyway.
+    if (m_reset || m_docDrop > 0)
+        return;
+    const QString tail = m_text.mid(m_inDoc);
+    m_text = TxtReceive->toPlainText();
+    m_inDoc = m_text.size();
+    m_text += tail;
 }
 
 void ReceivePane::autoClearReceiveBox()
 {
     if (!ChkAutoClear->isChecked() || m_counters->RxTotal() < receive::kAutoClearBytes)
         return;
-    m_pendingReceive.clear();
-    if (!TxtReceive->document()->isEmpty())
-        TxtReceive->clear();
+    // Already empty, or about to be emptied: nothing more to do.
+    if (m_text.isEmpty() && (m_reset || !boxBehind()))
+        return;
+    clearBoxText();
+    scheduleFrame();
 }
 
 void ReceivePane::MSComm_OnComm()
@@ -208,6 +304,7 @@ void ReceivePane::ReceiveHex()
     if (MSComm->inBufferCount() > 0)
         bytes = MSComm->input();
     if (!bytes.isEmpty()) {
+        emit bytesReceived(bytes);
         const QString chunk = receive::hexText(bytes);
         appendReceiveBox(chunk, false);
         // These bytes were shown as hexadecimal: a character half received
@@ -228,6 +325,8 @@ void ReceivePane::ReceiveText()
     // The port hands over raw bytes; they are counted as they came and
     // decoded from GBK with a decoder that keeps a split character.
     const QByteArray bytes = MSComm->input();
+    if (!bytes.isEmpty())
+        emit bytesReceived(bytes);
     m_counters->addReceived(bytes.size());
     const QString text = m_rxDecoder.decode(bytes);
     if (!DisplayStopped)
@@ -244,6 +343,6 @@ void ReceivePane::CmdStopdisp_Click()
 
 void ReceivePane::CmdClearReceive_Click()
 {
-    m_pendingReceive.clear();
-    TxtReceive->clear();
+    clearBoxText();
+    syncBox(0);
 }

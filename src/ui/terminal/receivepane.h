@@ -38,8 +38,13 @@ public:
     void flushReceiveBox();
     // The first characters of the receive box (what the reply parser looks at).
     QString receiveBoxHead(int count);
-    // Replaces the box's text.
+    // Replaces the box's text. A text equal to the box's changes nothing; one
+    // that is the box's text without its head only drops that head.
     void setReceiveBox(const QString &text);
+
+signals:
+    // Every piece of received bytes, as read from the port, in either mode.
+    void bytesReceived(const QByteArray &bytes);
 
 public slots:
     // The port's event: received data (2); the send event (1) needs nothing.
@@ -47,17 +52,37 @@ public slots:
     void CmdStopdisp_Click();
     void CmdClearReceive_Click();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // The box's text is kept here (m_text) and the widget's document follows
+    // it once a frame (kDisplayFrame), and only while some of the box can be
+    // seen: every insertion lays out the box's paragraph again and repaints.
+    // The hexadecimal display is one long line, so while the box is in view
+    // it takes a limited piece per frame from a stream faster than that;
+    // a box that comes into view is brought up to date whole before it is
+    // painted.
+    //
     // Appends at the end of the receive box; the caret stays unless moveCaret.
-    // The text is collected and put into the box every few milliseconds:
-    // each insertion lays out the box's whole paragraph again, and the
-    // hexadecimal display is one long line, so it goes in a limited piece
-    // per update while a stream faster than the box is coming in.
     void appendReceiveBox(const QString &text, bool moveCaret);
-    // One timed update of the box; all of it goes in with flushReceiveBox().
+    // Drops the first count characters of the box's text.
+    void dropBoxHead(qsizetype count);
+    // Empties the box's text.
+    void clearBoxText();
+    // The document lags behind m_text.
+    bool boxBehind() const;
+    // Some pixel of the box can be seen (inside the window, a scroll area, on screen).
+    bool boxInView() const;
+    // Asks for the next frame.
+    void scheduleFrame();
+    // One frame: the document follows m_text (in a limited piece for hexadecimal
+    // text while the box is in view; not at all while it cannot be seen).
     void updateReceiveBox();
-    // Puts up to limit waiting characters into the box.
-    void insertReceived(int limit);
+    // Brings the document up to m_text, taking at most limit appended characters.
+    void syncBox(qsizetype limit);
+    // The user edited the box: its text is what the document now holds.
+    void adoptEditedBox();
     void autoClearReceiveBox();
 
     SerialPort *MSComm;
@@ -67,8 +92,19 @@ private:
     QCheckBox *ChkHexReceive = nullptr;
     QCheckBox *ChkAutoClear = nullptr;
     QPushButton *CmdStopdisp = nullptr;
-    QString m_pendingReceive;
+    // The box's text; the document holds m_text.left(m_inDoc) behind m_docDrop
+    // characters still to be removed from its head, or is replaced whole (m_reset).
+    QString m_text;
+    qsizetype m_inDoc = 0;
+    qsizetype m_docDrop = 0;
+    bool m_reset = false;
+    // The text was replaced: the caret goes to the start, as setPlainText puts it.
+    bool m_caretToStart = false;
     bool m_pendingMoveCaret = false;
+    // The last frame found the box in view (or it has been painted since);
+    // a box out of view is brought up to date whole when it comes into view.
+    bool m_inView = false;
+    bool m_selfEdit = false;
     QTimer *m_receiveFlush = nullptr;
     QElapsedTimer m_pendingSince;
     // Keeps a double-byte character split across receive events whole.
