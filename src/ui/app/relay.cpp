@@ -6,6 +6,7 @@
 #include "board/boardpanel.h"
 #include "board/boardsession.h"
 #include "board/sleep2.h"
+#include "diag/diagnosticspanel.h"
 #include "logic/namesgroup.h"
 #include "logic/editform.h"
 #include "logic/stepgrid.h"
@@ -60,6 +61,7 @@ struct relay::Parts
     SendPane *send = nullptr;
     FileCommands *files = nullptr;
     AboutPanel *about = nullptr;
+    DiagnosticsPanel *diag = nullptr;
     // The shell's own controls.
     QTimer *TmrNowTime = nullptr;
     QLabel *LblNewDate = nullptr, *LblNowTime = nullptr;
@@ -125,6 +127,8 @@ relay::relay(Options options, QWidget *parent) : QWidget(parent)
     d->files = new FileCommands(this, MSComm, d->send, &d->commonDialog, messages,
                                 [this] { return d->receive->HexReceiveOn(); });
     d->about = new AboutPanel(this, messages);
+    d->diag = new DiagnosticsPanel(this, MSComm, messages);
+    d->diag->attach(d->session, d->receive, d->port);
     wireGroups();
 }
 
@@ -210,6 +214,7 @@ ReceivePane *relay::receivePane() const { return d->receive; }
 SendPane *relay::sendPane() const { return d->send; }
 FileCommands *relay::fileCommands() const { return d->files; }
 AboutPanel *relay::about() const { return d->about; }
+DiagnosticsPanel *relay::diagnostics() const { return d->diag; }
 
 void relay::CmdQuit_Click()
 {

@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/widgets.h"
 #include "board/boardsession.h"
+#include "serial/openfailure.h"
 #include "serial/portresolver.h"
 #include "serial/serialport.h"
 
@@ -122,7 +123,7 @@ void PortPanel::updatePortTooltips()
         tip = ps->port >= 1 && ps->port <= tips.size() ? tips.at(ps->port - 1) : m_resolver->describe(ps->port);
     CboCom->setToolTip(tip);
     if (TxtStatus)
-        TxtStatus->setToolTip(tip);
+        TxtStatus->setToolTip(m_openAdvice.isEmpty() ? tip : tip + QLatin1Char('\n') + m_openAdvice);
 }
 
 PortBoxes PortPanel::portBoxes() const
@@ -205,14 +206,33 @@ bool PortPanel::openWith(const PortSettings &settings)
     m_session->portSwitching();
     if (MSComm->portOpen())
         MSComm->setPortOpen(false);
-    if (settings.port < 1 || settings.port > 255)
+    if (settings.port < 1 || settings.port > 255) {
+        explainFailure(settings.port);
         return false;
+    }
     MSComm->setCommPort(settings.port);
-    if (!MSComm->setSettings(settings.settingsText()))
+    if (!MSComm->setSettings(settings.settingsText())) {
+        explainFailure(settings.port);
         return false;
+    }
     MSComm->setInBufferCount(0);
     MSComm->setOutBufferCount(0);
-    return MSComm->setPortOpen(true);
+    if (!MSComm->setPortOpen(true)) {
+        explainFailure(settings.port);
+        return false;
+    }
+    m_openAdvice.clear();
+    emit portOpened();
+    return true;
+}
+
+void PortPanel::explainFailure(int portNumber)
+{
+    const QString name = QStringLiteral("COM%1").arg(portNumber);
+    const QString device = m_resolver && portNumber >= 1 ? m_resolver->resolve(portNumber) : QString();
+    m_openAdvice = explainOpenFailure(name, device, MSComm->errorString(), m_settingsFolder).advice;
+    updatePortTooltips();
+    emit openFailed(m_openAdvice);
 }
 
 void PortPanel::ReopenPort(const PortSettings &settings)

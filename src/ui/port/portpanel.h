@@ -48,6 +48,10 @@ public slots:
 signals:
     // Emitted after the port display changed.
     void portDisplayChanged();
+    // An opening failed: the system's reason and what to do, in one sentence.
+    void openFailed(const QString &advice);
+    // The port opened with the boxes' settings.
+    void portOpened();
 
 private:
     // Closes the port and opens it with these settings; false on any failure.
@@ -55,6 +59,8 @@ private:
     void showOpenDisplay();
     void showClosedDisplay(const QString &statusText, bool setCaption);
     void updatePortTooltips();
+    // Keeps why the last opening failed (shown in the tooltip) and reports it.
+    void explainFailure(int portNumber);
 
     SerialPort *MSComm;
     BoardSession *m_session;
@@ -67,4 +73,5 @@ private:
     QPushButton *CmdSwitch = nullptr;
     QLabel *ImgSwitchOn = nullptr, *ImgSwitchOff = nullptr, *arrowlabel = nullptr;
     QLineEdit *TxtStatus = nullptr;
+    QString m_openAdvice; // why the last opening failed; empty after a good one
 };

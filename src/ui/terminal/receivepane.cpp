@@ -216,6 +216,7 @@ void ReceivePane::ReceiveHex()
         m_counters->addReceived(bytes.size());
         autoClearReceiveBox();
         m_replies->feed(chunk);
+        emit bytesReceived(bytes);
         return;
     }
     m_counters->addReceived(0);
@@ -229,6 +230,8 @@ void ReceivePane::ReceiveText()
     // decoded from GBK with a decoder that keeps a split character.
     const QByteArray bytes = MSComm->input();
     m_counters->addReceived(bytes.size());
+    if (!bytes.isEmpty())
+        emit bytesReceived(bytes);
     const QString text = m_rxDecoder.decode(bytes);
     if (!DisplayStopped)
         appendReceiveBox(text, true);

@@ -47,6 +47,10 @@ public slots:
     void CmdStopdisp_Click();
     void CmdClearReceive_Click();
 
+signals:
+    // The bytes of one receive event, as they came (for the answer checks).
+    void bytesReceived(const QByteArray &bytes);
+
 private:
     // Appends at the end of the receive box; the caret stays unless moveCaret.
     // The text is collected and put into the box every few milliseconds:
