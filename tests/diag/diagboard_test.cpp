@@ -8,9 +8,16 @@
 #include "board/boardsession.h"
 #include "diag/answercheck.h"
 #include "diag/diagnosticspanel.h"
+#include "monitor/busscandialog.h"
+#include "protocol/rtuclient.h"
 #include "protocol/frames.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,6 +44,28 @@ protected:
     }
     QString line() { return control<QLineEdit>(w.get(), QStringLiteral("TxtBusCheck"))->text(); }
     AnswerCheck *check() { return w->diagnostics()->check(); }
+    // Opens the scan from the monitor, runs it and gives the list of boards found.
+    QListWidget *scan(int to, bool sweep)
+    {
+        w->diagnostics()->CmdBusMonitor_Click();
+        QTest::mouseClick(control<QPushButton>(w->diagnostics()->monitor(), QStringLiteral("CmdBusScan")), Qt::LeftButton);
+        QWidget *dlg = w->diagnostics()->scanDialog();
+        check()->client()->setTimeoutMs(150);
+        control<QSpinBox>(dlg, QStringLiteral("TxtScanTo"))->setValue(to);
+        control<QCheckBox>(dlg, QStringLiteral("ChkBaudSweep"))->setChecked(sweep);
+        QPushButton *start = control<QPushButton>(dlg, QStringLiteral("CmdScanStart"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        EXPECT_FALSE(start->isEnabled());
+        EXPECT_TRUE(QTest::qWaitFor([start] { return start->isEnabled(); }, 60000));
+        return control<QListWidget>(dlg, QStringLiteral("LstScanFound"));
+    }
+    static QStringList texts(QListWidget *list)
+    {
+        QStringList t;
+        for (int i = 0; i < list->count(); ++i)
+            t << list->item(i)->text();
+        return t;
+    }
 
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
@@ -80,4 +109,27 @@ TEST_F(DiagBoard, ABoardOnAnotherBaudRateStaysSilentUntilTheLineMatches)
     ASSERT_TRUE(w->MSComm->setPortOpen(true));
     w->session()->send(frames::ReadRelaysFrame(33));
     QTRY_COMPARE_WITH_TIMEOUT(check()->answered(), 1, 5000);
+}
+
+TEST_F(DiagBoard, TheScanFindsEveryBoardOfTheLineAndNothingElse)
+{
+    start({QStringLiteral("--address"), QStringLiteral("3,7,20")});
+    QListWidget *found = scan(25, false);
+    EXPECT_EQ(texts(found), QStringList({QStringLiteral("地址3"), QStringLiteral("地址7"), QStringLiteral("地址20")}));
+    emit found->itemDoubleClicked(found->item(1));
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), QStringLiteral("7"));
+}
+
+TEST_F(DiagBoard, TheBaudSweepFindsABoardAt19200AndPutsThePortBack)
+{
+    start({QStringLiteral("--line"), QStringLiteral("19200,N")});
+    QListWidget *found = scan(1, true);
+    EXPECT_TRUE(texts(found).contains(QStringLiteral("地址33（19200波特）"))) << texts(found).join(' ').toStdString();
+    EXPECT_EQ(w->MSComm->settings(), QStringLiteral("9600,N,8,1"));
+    EXPECT_TRUE(w->MSComm->portOpen());
+    const int row = int(texts(found).indexOf(QStringLiteral("地址33（19200波特）")));
+    ASSERT_GE(row, 0);
+    emit found->itemDoubleClicked(found->item(row));
+    EXPECT_EQ(w->MSComm->settings(), QStringLiteral("19200,N,8,1"));
+    EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), QStringLiteral("33"));
 }

@@ -7,6 +7,8 @@
 AnswerCheck::AnswerCheck(SerialPort *port, QObject *parent) : QObject(parent), m_client(port)
 {
     m_client.setMinGapUs(qint64(timing::kHostFrameGapMs) * 1000);
+    // The scan asks once per address; a missing board is no reason to ask again.
+    m_client.setRetries(0);
 }
 
 void AnswerCheck::setLine(const QString &settingsText)

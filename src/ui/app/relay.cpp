@@ -128,7 +128,7 @@ relay::relay(Options options, QWidget *parent) : QWidget(parent)
                                 [this] { return d->receive->HexReceiveOn(); });
     d->about = new AboutPanel(this, messages);
     d->diag = new DiagnosticsPanel(this, MSComm, messages);
-    d->diag->attach(d->session, d->receive, d->port);
+    d->diag->attach(d->session, d->receive, d->port, d->board);
     wireGroups();
 }
 

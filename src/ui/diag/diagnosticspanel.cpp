@@ -1,7 +1,9 @@
 #include "diag/diagnosticspanel.h"
 
 #include "app/widgets.h"
+#include "board/boardpanel.h"
 #include "board/boardsession.h"
+#include "monitor/busscandialog.h"
 #include "diag/answercheck.h"
 #include "diag/busframemodel.h"
 #include "monitor/busmonitor.h"
@@ -41,8 +43,10 @@ DiagnosticsPanel::DiagnosticsPanel(QWidget *host, SerialPort *port, Messages *me
     showLine();
 }
 
-void DiagnosticsPanel::attach(BoardSession *session, ReceivePane *receive, PortPanel *portPanel)
+void DiagnosticsPanel::attach(BoardSession *session, ReceivePane *receive, PortPanel *portPanel, BoardPanel *board)
 {
+    m_portPanel = portPanel;
+    m_board = board;
     connect(session, &BoardSession::frameWritten, m_check, &AnswerCheck::frameWritten);
     connect(receive, &ReceivePane::bytesReceived, m_check, &AnswerCheck::bytesReceived);
     connect(portPanel, &PortPanel::openFailed, m_check, &AnswerCheck::note);
@@ -64,8 +68,28 @@ void DiagnosticsPanel::CmdBusMonitor_Click()
     if (!m_monitor) {
         m_monitor = new BusMonitor(m_model, m_messages, m_host);
         m_monitor->setNote(m_check->lineText());
+        connect(m_monitor, &BusMonitor::scanRequested, this, &DiagnosticsPanel::openScan);
     }
     m_monitor->show();
     m_monitor->raise();
     m_monitor->activateWindow();
+}
+
+void DiagnosticsPanel::openScan()
+{
+    if (!m_scanDialog) {
+        BusScanDialog::Link link;
+        link.port = m_port;
+        link.check = m_check;
+        link.baudRates = [this] { return m_portPanel ? m_portPanel->baudRates() : QStringList(); };
+        link.apply = [this](int address, int baud) {
+            if (baud > 0 && m_portPanel)
+                m_portPanel->setBaudRate(QString::number(baud));
+            if (m_board)
+                m_board->setAddressText(QString::number(address));
+        };
+        m_scanDialog = new BusScanDialog(link, m_monitor ? static_cast<QWidget *>(m_monitor) : m_host);
+    }
+    m_scanDialog->show();
+    m_scanDialog->raise();
 }

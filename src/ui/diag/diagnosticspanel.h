@@ -6,7 +6,9 @@
 #include <QPointer>
 
 class AnswerCheck;
+class BoardPanel;
 class BoardSession;
+class BusScanDialog;
 class BusFrameModel;
 class Messages;
 class PortPanel;
@@ -28,15 +30,17 @@ public:
     DiagnosticsPanel(QWidget *host, SerialPort *port, Messages *messages);
 
     // Listens to the frames written, the bytes received and the openings.
-    void attach(BoardSession *session, ReceivePane *receive, PortPanel *portPanel);
+    void attach(BoardSession *session, ReceivePane *receive, PortPanel *portPanel, BoardPanel *board);
 
     AnswerCheck *check() const { return m_check; }
     BusFrameModel *frames() const { return m_model; }
     BusMonitor *monitor() const { return m_monitor; }
+    BusScanDialog *scanDialog() const { return m_scanDialog; }
 
 public slots:
     void CmdBusMonitor_Click();
     void showLine();
+    void openScan();
 
 private:
     QWidget *m_host;
@@ -45,5 +49,8 @@ private:
     AnswerCheck *m_check;
     BusFrameModel *m_model;
     QPointer<BusMonitor> m_monitor;
+    BusScanDialog *m_scanDialog = nullptr;
+    PortPanel *m_portPanel = nullptr;
+    BoardPanel *m_board = nullptr;
     QLineEdit *TxtBusCheck = nullptr;
 };

@@ -42,6 +42,9 @@ BusMonitor::BusMonitor(BusFrameModel *model, Messages *messages, QWidget *parent
     CmdMonitorClear->setObjectName(QStringLiteral("CmdMonitorClear"));
     auto *CmdMonitorSave = new QPushButton(QStringLiteral("保存CSV"), this);
     CmdMonitorSave->setObjectName(QStringLiteral("CmdMonitorSave"));
+    auto *CmdBusScan = new QPushButton(QStringLiteral("总线扫描"), this);
+    CmdBusScan->setObjectName(QStringLiteral("CmdBusScan"));
+    connect(CmdBusScan, &QPushButton::clicked, this, &BusMonitor::scanRequested);
     LblMonitorNote = new QLabel(this);
     LblMonitorNote->setObjectName(QStringLiteral("LblMonitorNote"));
     LblMonitorNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -50,6 +53,7 @@ BusMonitor::BusMonitor(BusFrameModel *model, Messages *messages, QWidget *parent
     buttons->addWidget(CmdMonitorPause);
     buttons->addWidget(CmdMonitorClear);
     buttons->addWidget(CmdMonitorSave);
+    buttons->addWidget(CmdBusScan);
     buttons->addStretch(1);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(buttons);

@@ -19,6 +19,10 @@ public:
     // The last problem the answer checks found, shown under the list.
     void setNote(const QString &text);
 
+signals:
+    // The button "总线扫描".
+    void scanRequested();
+
 public slots:
     void CmdMonitorPause_Click();
     void CmdMonitorClear_Click();

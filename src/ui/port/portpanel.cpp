@@ -126,6 +126,20 @@ void PortPanel::updatePortTooltips()
         TxtStatus->setToolTip(m_openAdvice.isEmpty() ? tip : tip + QLatin1Char('\n') + m_openAdvice);
 }
 
+QStringList PortPanel::baudRates() const
+{
+    QStringList rates;
+    for (int i = 0; i < CboBaudrate->count(); ++i)
+        rates << CboBaudrate->itemText(i);
+    return rates;
+}
+
+void PortPanel::setBaudRate(const QString &baud)
+{
+    CboBaudrate->setEditText(baud);
+    CboBaudrate_Click();
+}
+
 PortBoxes PortPanel::portBoxes() const
 {
     PortBoxes b;

@@ -29,6 +29,9 @@ public:
               QString settingsFolder, Messages *messages);
 
     PortBoxes portBoxes() const;
+    // The baud box's list; a rate put into the box and the port reopened with it.
+    QStringList baudRates() const;
+    void setBaudRate(const QString &baud);
     // Start-up: the settings file's port, opened.
     void InitPort();
     void ReopenPort(const PortSettings &settings);
