@@ -30,4 +30,7 @@ constexpr int kHostFrameGapMs = 20;
 // The bus monitor puts the frames it collected into its list this often.
 constexpr int kMonitorUpdate = 100;
 
+// A lost port's device is looked for this often until it comes back.
+constexpr int kReconnectPoll = 500;
+
 } // namespace timing

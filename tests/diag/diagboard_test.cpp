@@ -10,6 +10,8 @@
 #include "diag/diagnosticspanel.h"
 #include "monitor/busscandialog.h"
 #include "protocol/rtuclient.h"
+#include "port/portreconnect.h"
+#include "port/portpanel.h"
 #include "protocol/frames.h"
 
 #include <QCheckBox>
@@ -132,4 +134,29 @@ TEST_F(DiagBoard, TheBaudSweepFindsABoardAt19200AndPutsThePortBack)
     emit found->itemDoubleClicked(found->item(row));
     EXPECT_EQ(w->MSComm->settings(), QStringLiteral("19200,N,8,1"));
     EXPECT_EQ(control<QComboBox>(w.get(), QStringLiteral("Combo1"))->currentText(), QStringLiteral("33"));
+}
+
+TEST_F(DiagBoard, ALostPortIsOpenedAgainWhenTheBoardComesBackButNeverAfterTheSwitchClosedIt)
+{
+    start({});
+    const QString settings = w->MSComm->settings();
+    ASSERT_EQ(board->command(QStringLiteral("vanish")), QStringLiteral("ok"));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->MSComm->portOpen(), 5000);
+    EXPECT_TRUE(line().contains(QStringLiteral("串口已断开"))) << line().toStdString();
+    ASSERT_EQ(board->command(QStringLiteral("back")), QStringLiteral("ok"));
+    QTRY_VERIFY_WITH_TIMEOUT(w->MSComm->portOpen(), 5000);
+    EXPECT_EQ(w->MSComm->settings(), settings);
+    EXPECT_TRUE(line().contains(QStringLiteral("串口已重新连接"))) << line().toStdString();
+    w->session()->send(frames::ReadRelaysFrame(33));
+    QTRY_COMPARE_WITH_TIMEOUT(check()->answered(), 1, 5000);
+
+    // Closed with the switch: the board going and coming changes nothing.
+    QTest::mouseClick(control<QPushButton>(w.get(), QStringLiteral("CmdSwitch")), Qt::LeftButton);
+    ASSERT_FALSE(w->MSComm->portOpen());
+    ASSERT_EQ(board->command(QStringLiteral("vanish")), QStringLiteral("ok"));
+    ASSERT_EQ(board->command(QStringLiteral("back")), QStringLiteral("ok"));
+    PortReconnect *reconnect = w->portGroup()->findChild<PortReconnect *>();
+    ASSERT_NE(reconnect, nullptr);
+    EXPECT_FALSE(reconnect->watching());
+    EXPECT_FALSE(w->MSComm->portOpen());
 }

@@ -50,6 +50,7 @@ void DiagnosticsPanel::attach(BoardSession *session, ReceivePane *receive, PortP
     connect(session, &BoardSession::frameWritten, m_check, &AnswerCheck::frameWritten);
     connect(receive, &ReceivePane::bytesReceived, m_check, &AnswerCheck::bytesReceived);
     connect(portPanel, &PortPanel::openFailed, m_check, &AnswerCheck::note);
+    connect(portPanel, &PortPanel::portReconnected, m_check, &AnswerCheck::note);
     connect(portPanel, &PortPanel::portOpened, this, [this] { m_check->setLine(m_port->settings()); });
 }
 

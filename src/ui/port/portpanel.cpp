@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/widgets.h"
 #include "board/boardsession.h"
+#include "port/portreconnect.h"
 #include "serial/openfailure.h"
 #include "serial/portresolver.h"
 #include "serial/serialport.h"
@@ -99,7 +100,22 @@ PortPanel::PortPanel(QWidget *host, SerialPort *port, BoardSession *session,
 
     // The adapter was pulled or the peer went away: the port is already
     // closed; show it closed.
-    connect(MSComm, &SerialPort::portLost, this, [this] { ClosePort(); });
+    connect(MSComm, &SerialPort::portLost, this, [this] {
+        ClosePort();
+        m_reconnect->lost();
+    });
+    // A lost port comes back by itself when its device does; quietly, with
+    // the boxes' settings, as the user had it.
+    m_reconnect = new PortReconnect(m_resolver, [this] {
+        const auto ps = formPortSettings(portBoxes());
+        if (!ps || !openWith(*ps))
+            return false;
+        showOpenDisplay();
+        return true;
+    }, this);
+    connect(m_reconnect, &PortReconnect::reconnected, this, [this] {
+        emit portReconnected(QStringLiteral("串口已重新连接：") + TxtStatus->text());
+    });
     connect(CmdSwitch, &QPushButton::clicked, this, &PortPanel::CmdSwitch_Click);
     connect(CboCom, qOverload<int>(&QComboBox::activated), this, [this] { CboCom_Click(); });
     connect(CboBaudrate, qOverload<int>(&QComboBox::activated), this, [this] { CboBaudrate_Click(); });
@@ -236,6 +252,7 @@ bool PortPanel::openWith(const PortSettings &settings)
         return false;
     }
     m_openAdvice.clear();
+    m_reconnect->opened(settings.port);
     emit portOpened();
     return true;
 }
@@ -279,6 +296,8 @@ void PortPanel::OpenPort()
 
 void PortPanel::ClosePort()
 {
+    // Closed on purpose (or on a loss, which starts the watch again after this).
+    m_reconnect->stop();
     m_session->portSwitching();
     if (MSComm->portOpen())
         MSComm->setPortOpen(false);
@@ -317,6 +336,7 @@ void PortPanel::CmdSwitch_Click()
 
 void PortPanel::CboCom_Click()
 {
+    m_reconnect->stop();
     const auto ps = formPortSettings(portBoxes());
     if (!ps)
         return;

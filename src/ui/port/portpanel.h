@@ -9,6 +9,7 @@
 
 class BoardSession;
 class Messages;
+class PortReconnect;
 class PortResolver;
 class QComboBox;
 class QFrame;
@@ -55,6 +56,8 @@ signals:
     void openFailed(const QString &advice);
     // The port opened with the boxes' settings.
     void portOpened();
+    // A lost port was opened again by itself, with the same settings.
+    void portReconnected(const QString &text);
 
 private:
     // Closes the port and opens it with these settings; false on any failure.
@@ -76,5 +79,6 @@ private:
     QPushButton *CmdSwitch = nullptr;
     QLabel *ImgSwitchOn = nullptr, *ImgSwitchOff = nullptr, *arrowlabel = nullptr;
     QLineEdit *TxtStatus = nullptr;
+    PortReconnect *m_reconnect = nullptr;
     QString m_openAdvice; // why the last opening failed; empty after a good one
 };
