@@ -119,10 +119,16 @@ TEST(BusFrames, RingKeepsTheLastFramesAndAddsThemInOneBatch)
     EXPECT_EQ(lines.size(), 7); // header, five rows, the empty end
     EXPECT_TRUE(lines[0].startsWith("时间(ms),方向,字节"));
 
+    // A long run of noise keeps only its head; the row says how long it was.
+    model.addReceived({RtuFrame::Noise, QByteArray(5000, char(0xFF)), 16000});
+    model.flush();
+    EXPECT_TRUE(model.index(4, BusFrameModel::Bytes).data().toString().endsWith(QStringLiteral("FF …")));
+    EXPECT_EQ(model.index(4, BusFrameModel::Meaning).data().toString(), QStringLiteral("无法成帧的字节（5000字节）"));
+
     model.setPaused(true);
     model.addSent(frames::SearchFrame(), 20000);
     model.flush();
-    EXPECT_EQ(model.index(4, BusFrameModel::Crc).data().toString(), QStringLiteral("错误"));
+    EXPECT_EQ(model.index(4, BusFrameModel::Crc).data().toString(), QStringLiteral("无帧"));
     model.clear();
     EXPECT_EQ(model.rowCount(), 0);
 }

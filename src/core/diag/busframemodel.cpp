@@ -45,6 +45,11 @@ void BusFrameModel::collect(Row row)
 {
     if (m_paused)
         return;
+    row.length = int(row.bytes.size());
+    if (row.length > kMaxRowBytes) {
+        row.bytes.truncate(kMaxRowBytes);
+        row.bytes.squeeze();
+    }
     if (m_originUs < 0)
         m_originUs = row.timeUs;
     // More than the ring holds would only push out what it brings itself.
@@ -112,8 +117,11 @@ QString BusFrameModel::cell(const Row &r, int column) const
     switch (column) {
     case Time: return QString::number((r.timeUs - m_originUs) / 1000);
     case Direction: return r.sent ? QStringLiteral("发送") : QStringLiteral("接收");
-    case Bytes: return busmeaning::hex(r.bytes);
-    case Meaning: return busmeaning::describe(r.bytes, r.sent ? RtuFrame::Frame : r.kind, r.sent);
+    case Bytes: return r.length > r.bytes.size() ? busmeaning::hex(r.bytes) + QStringLiteral(" …") : busmeaning::hex(r.bytes);
+    case Meaning:
+        if (!r.sent && r.kind == RtuFrame::Noise)
+            return QStringLiteral("无法成帧的字节（%1字节）").arg(r.length);
+        return busmeaning::describe(r.bytes, r.sent ? RtuFrame::Frame : r.kind, r.sent);
     case Crc:
         if (r.sent)
             return QString();

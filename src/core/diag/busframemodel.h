@@ -21,6 +21,9 @@ class BusFrameModel : public QAbstractTableModel
 public:
     enum Column { Time, Direction, Bytes, Meaning, Crc, AnswerTime, ColumnCount };
     static constexpr int kDefaultCapacity = 10000;
+    // A row keeps at most this many of its bytes (only noise is longer), so
+    // a flood of noise costs the same memory as a line of short frames.
+    static constexpr int kMaxRowBytes = 48;
 
     explicit BusFrameModel(int capacity = kDefaultCapacity, QObject *parent = nullptr);
 
@@ -50,7 +53,8 @@ private:
     {
         qint64 timeUs = 0;
         qint64 answerUs = -1; // from the last frame sent; -1: none
-        QByteArray bytes;
+        QByteArray bytes; // the first kMaxRowBytes of them
+        int length = 0;   // all of them
         RtuFrame::Kind kind = RtuFrame::Frame;
         bool sent = false;
     };
