@@ -32,7 +32,8 @@ void AnswerCheck::frameWritten(const QByteArray &frame)
 
 void AnswerCheck::bytesReceived(const QByteArray &bytes)
 {
-    m_client.received(bytes);
+    if (m_watchAll || m_client.busy())
+        m_client.received(bytes);
 }
 
 void AnswerCheck::finished(const RtuResult &r)

@@ -31,6 +31,11 @@ public:
     // The counts and the last message, for the status line.
     QString lineText() const;
 
+    // Received bytes are framed only while an answer is awaited, unless the
+    // whole line is watched (the bus monitor is in use): a stream nobody
+    // asked for then costs the receive path nothing.
+    void setWatchAll(bool all) { m_watchAll = all; }
+
     // A message from elsewhere (an opening that failed, a reconnect).
     void note(const QString &message);
     void clear();
@@ -48,6 +53,7 @@ private:
     void finished(const RtuResult &result);
 
     RtuClient m_client;
+    bool m_watchAll = false;
     int m_answered = 0;
     int m_noAnswer = 0;
     int m_crcErrors = 0;

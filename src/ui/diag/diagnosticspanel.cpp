@@ -66,6 +66,8 @@ void DiagnosticsPanel::showLine()
 
 void DiagnosticsPanel::CmdBusMonitor_Click()
 {
+    // From now on the monitor lists every byte of the line.
+    m_check->setWatchAll(true);
     if (!m_monitor) {
         m_monitor = new BusMonitor(m_model, m_messages, m_host);
         m_monitor->setNote(m_check->lineText());
