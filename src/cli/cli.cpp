@@ -5,6 +5,7 @@
 #include "serial/portresolver.h"
 #include "serial/portsettings.h"
 #include "serial/qtserialport.h"
+#include "serial/openfailure.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -288,58 +289,6 @@ bool parseArguments(const QStringList &arguments, Options *o, QString *error, bo
         return false;
     }
     return true;
-}
-
-// ---------------------------------------------------------------- open failures
-
-OpenFailure explainOpenFailure(const QString &portName, const QString &device, const QString &reason,
-                               const QString &settingsFolder)
-{
-    OpenFailure f;
-    const QString what = device.isEmpty() || device == portName ? portName
-                                                                : QStringLiteral("%1 (%2)").arg(portName, device);
-    if (device.isEmpty()) {
-        f.kind = QStringLiteral("no-device");
-        const QString link = QDir(settingsFolder).filePath(QStringLiteral("ports/") + portName);
-        const QFileInfo li(link);
-        if (li.isSymLink()) {
-            f.message = QStringLiteral("cannot open %1: its link %2 points to %3, which does not exist")
-                            .arg(portName, link, li.symLinkTarget());
-            f.hint = QStringLiteral("plug the adapter in, or correct the link");
-        } else {
-            f.message = QStringLiteral("cannot open %1: there is no such port").arg(portName);
-            f.hint = QStringLiteral("see which devices COM1..COM15 stand for with: kestrune-cli ports");
-        }
-        return f;
-    }
-    const QByteArray path = QFile::encodeName(device);
-    const bool exists = QFileInfo::exists(device);
-    // Qt reports a port locked by another program as a permission error
-    // "while locking the device": that is a busy port, not a missing right.
-    const bool locked = reason.contains(QLatin1String("lock"), Qt::CaseInsensitive);
-    const bool denied = !locked
-        && (reason.contains(QLatin1String("ermission denied"), Qt::CaseInsensitive)
-            || (exists && ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES));
-    if (!exists) {
-        f.kind = QStringLiteral("no-device");
-        f.message = QStringLiteral("cannot open %1: no such device (%2)").arg(what, reason);
-        f.hint = QStringLiteral("is the adapter plugged in? see: kestrune-cli ports");
-    } else if (denied) {
-        f.kind = QStringLiteral("permission");
-        f.message = QStringLiteral("cannot open %1: permission denied (%2)").arg(what, reason);
-        f.hint = QStringLiteral("your user must be in the dialout group: sudo usermod -aG dialout \"$USER\", "
-                                "then log out and in again");
-    } else if (locked || reason.contains(QLatin1String("busy"), Qt::CaseInsensitive)
-               || reason.contains(QLatin1String("in use"), Qt::CaseInsensitive)) {
-        f.kind = QStringLiteral("busy");
-        f.message = QStringLiteral("cannot open %1: it is busy (%2)").arg(what, reason);
-        f.hint = QStringLiteral("another program holds the port; close it and try again");
-    } else {
-        f.kind = QStringLiteral("other");
-        f.message = QStringLiteral("cannot open %1: %2").arg(what, reason);
-        f.hint = QStringLiteral("check the device and the line settings");
-    }
-    return f;
 }
 
 // ---------------------------------------------------------------- runner

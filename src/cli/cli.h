@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/rtuclient.h"
+#include "serial/openfailure.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -40,15 +41,9 @@ struct Options
     QStringList command;   // the command and its arguments
 };
 
-// Why a port did not open, in words, with what to try.
-struct OpenFailure
-{
-    QString kind;    // "permission", "busy", "no-device", "other"
-    QString message; // names the port, the device and the system's reason
-    QString hint;
-};
-OpenFailure explainOpenFailure(const QString &portName, const QString &device, const QString &systemReason,
-                               const QString &settingsFolder);
+// Why a port did not open: one classifier for the tool and the window.
+using ::OpenFailure;
+using ::explainOpenFailure;
 
 // Runs one command and returns its exit status. Output goes to stdout (text
 // or one JSON object per result), messages to stderr.

@@ -30,4 +30,13 @@ constexpr int kGreetingPhase = 500;
 // The end of start-up, once the port is open.
 constexpr int kStartUpSettle = 100;
 
+// The answer checks take a silence shorter than this for the middle of a
+// frame: the host sees the line through its adapter's latency.
+constexpr int kHostFrameGapMs = 20;
+// The bus monitor puts the frames it collected into its list this often.
+constexpr int kMonitorUpdate = 100;
+
+// A lost port's device is looked for this often until it comes back.
+constexpr int kReconnectPoll = 500;
+
 } // namespace timing

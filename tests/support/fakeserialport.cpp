@@ -16,7 +16,7 @@ bool FakeSerialPort::setPortOpen(bool open)
         return false;
     }
     if (failOpen || !existingPorts.contains(m_commPort)) {
-        m_error = QStringLiteral("no such port");
+        m_error = failReason;
         return false;
     }
     m_open = true;

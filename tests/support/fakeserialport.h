@@ -31,6 +31,8 @@ public:
     QList<int> existingPorts{1, 2, 3, 4};
     // Next openings fail while set.
     bool failOpen = false;
+    // The system's reason a failed opening gives (errorString()).
+    QString failReason = QStringLiteral("no such port");
     // Every Output ever made while open.
     QList<Write> writes;
     QByteArray allWritten() const;

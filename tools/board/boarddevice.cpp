@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cstdio>
+
 namespace board {
 
 namespace {
@@ -79,6 +81,8 @@ BoardModel *BoardDevice::boardAt(int address)
 
 void BoardDevice::onReceived(const QByteArray &bytes)
 {
+    if (!lineMatches())
+        return;
     QList<QByteArray> answers;
     bool pending = false;
     for (BoardModel *b : boards()) {
@@ -95,6 +99,14 @@ void BoardDevice::send(const QList<QByteArray> &answers)
     QByteArray out;
     for (const QByteArray &a : answers)
         out += shapeOutgoing(a, m_mis, m_model.address(), &m_noiseSeed);
+    if (m_twin && !out.isEmpty()) {
+        // The twin starts its answer a moment later: on the wire its bits
+        // fall half a bit behind and the two drivers fight over every byte.
+        for (int i = 0; i < out.size(); ++i) {
+            const uint8_t b = uint8_t(out.at(i));
+            out[i] = char(b & uint8_t((b << 1) | 1));
+        }
+    }
     if (out.isEmpty())
         return;
     auto go = [this, out] {
@@ -123,8 +135,34 @@ void BoardDevice::setInput(int k, bool on)
         send({report});
 }
 
+bool BoardDevice::lineMatches() const
+{
+    if (m_ownBaud <= 0)
+        return true;
+    int baud = 0;
+    char parity = 'N';
+    if (!m_transport.lineSettings(&baud, &parity))
+        return false;
+    return baud == m_ownBaud && parity == m_ownParity;
+}
+
+bool BoardDevice::comeBack()
+{
+    if (!m_vanished)
+        return true;
+    if (!m_transport.open())
+        return false;
+    if (!m_lastLink.isEmpty() && !m_transport.linkAt(m_lastLink))
+        return false;
+    m_vanished = false;
+    emit misbehaviourChanged();
+    return true;
+}
+
 void BoardDevice::vanish()
 {
+    if (!m_transport.linkPath().isEmpty())
+        m_lastLink = m_transport.linkPath();
     m_vanished = true;
     m_idle.stop();
     m_transport.close();
@@ -205,6 +243,10 @@ QString runCommand(BoardDevice &d, const QString &line, bool *quit)
         d.setMisbehaviour(m);
     } else if (cmd == QLatin1String("vanish")) {
         d.vanish();
+    } else if (cmd == QLatin1String("back")) {
+        if (!d.comeBack())
+            return QStringLiteral("error: no new line: %1").arg(d.transport().errorString());
+        std::fprintf(stderr, "line %s\n", qPrintable(d.transport().slavePath()));
     } else {
         return QStringLiteral("error: unknown command %1 (try help)").arg(w[0]);
     }
@@ -227,6 +269,7 @@ QString commandHelp()
         "  noise on|off        send three stray bytes in front of every answer\n"
         "  delay MS            send everything MS milliseconds late (0: at once)\n"
         "  vanish              close the line and remove the link; the program sees it go\n"
+        "  back                after vanish: a new line behind the same link (adapter plugged in again)\n"
         "  state [A]           print (for the first board, or the board at address A):\n"
         "                      state address=N relays=0xHH written=0xHH inputs=0xHH\n"
         "                      report=on|off steps=AAOOUU x8 (hex AND,OR,OUT masks per step)\n"

@@ -40,8 +40,19 @@ public:
     void setInputs(uint8_t inputs);
     void setInput(int k, bool on);
 
-    // Closes the line for good (the peer sees it vanish).
+    // Closes the line (the peer sees it vanish).
     void vanish();
+    // After vanish(): a new line behind the same link, like an adapter
+    // plugged in again. False when no line could be made.
+    bool comeBack();
+    // A second board at the first board's address: both answer every request
+    // at once and their answers collide into garbage on the line.
+    void setTwin(bool twin) { m_twin = twin; }
+    // Answers only while the line's baud rate and parity, as the program set
+    // them, are these (baud 0: any line). A line set otherwise garbles every
+    // byte, so the board hears nothing it understands.
+    void setOwnLine(int baud, char parity) { m_ownBaud = baud; m_ownParity = parity; }
+    bool lineMatches() const;
     bool vanished() const { return m_vanished; }
 
     // One line with the whole state, e.g.
@@ -65,6 +76,10 @@ private:
     QTimer m_idle; // a quiet line ends whatever request was under way
     quint32 m_noiseSeed = 0x4B52u;
     bool m_vanished = false;
+    bool m_twin = false;
+    int m_ownBaud = 0;
+    char m_ownParity = 'N';
+    QString m_lastLink;
 };
 
 // Runs one command line of the headless mode and returns the one line it

@@ -132,7 +132,13 @@ int main(int argc, char **argv)
     const QCommandLineOption noise(QStringLiteral("noise"), QStringLiteral("Send stray bytes in front of every answer."));
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Send everything MS milliseconds late."),
                                    QStringLiteral("MS"), QStringLiteral("0"));
-    p.addOptions({help, link, address, headlessOpt, silent, corrupt, noise, delay});
+    const QCommandLineOption twin(QStringLiteral("twin"),
+                                  QStringLiteral("A second board at the first address: their answers collide."));
+    const QCommandLineOption ownLine(QStringLiteral("line"),
+                                     QStringLiteral("Answer only while the program set this baud rate and parity "
+                                                    "(N, O or E) on the line, e.g. 19200,N."),
+                                     QStringLiteral("BAUD,PARITY"));
+    p.addOptions({help, link, address, headlessOpt, silent, corrupt, noise, delay, twin, ownLine});
     p.addVersionOption();
     p.process(*app);
 
@@ -166,6 +172,17 @@ int main(int argc, char **argv)
     m.noise = p.isSet(noise);
     m.delayMs = delayMs;
     device.setMisbehaviour(m);
+    device.setTwin(p.isSet(twin));
+    if (p.isSet(ownLine)) {
+        const QStringList parts = p.value(ownLine).split(QLatin1Char(','));
+        const int baud = parts.value(0).toInt(&ok);
+        const QString parity = parts.value(1, QStringLiteral("N")).trimmed().toUpper();
+        if (!ok || baud <= 0 || parity.size() != 1 || !QStringLiteral("NOE").contains(parity)) {
+            std::fputs("kestrune-board: --line takes BAUD,PARITY, e.g. 19200,N\n", stderr);
+            return 2;
+        }
+        device.setOwnLine(baud, parity.at(0).toLatin1());
+    }
 
     if (!device.transport().open()) {
         std::fprintf(stderr, "kestrune-board: no pseudo-terminal: %s\n", qPrintable(device.transport().errorString()));

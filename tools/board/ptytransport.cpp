@@ -50,6 +50,28 @@ bool PtyTransport::open()
     return true;
 }
 
+bool PtyTransport::lineSettings(int *baud, char *parity) const
+{
+    // The two sides of a pseudo-terminal share one set of terminal settings:
+    // what the program set on its side is read here.
+    termios t{};
+    const int fd = m_keepSlave >= 0 ? m_keepSlave : m_master;
+    if (fd < 0 || ::tcgetattr(fd, &t) != 0)
+        return false;
+    static const struct { speed_t code; int baud; } speeds[] = {
+        {B300, 300},     {B600, 600},     {B1200, 1200},     {B2400, 2400},     {B4800, 4800},
+        {B9600, 9600},   {B19200, 19200}, {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+        {B230400, 230400},
+    };
+    const speed_t code = ::cfgetospeed(&t);
+    *baud = 0;
+    for (const auto &s : speeds)
+        if (s.code == code)
+            *baud = s.baud;
+    *parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
+    return true;
+}
+
 bool PtyTransport::linkAt(const QString &path)
 {
     if (!isOpen())

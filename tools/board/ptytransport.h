@@ -31,6 +31,9 @@ public:
     bool linkAt(const QString &path);
     QString linkPath() const { return m_link; }
 
+    // The baud rate and parity (N, O, E) the program set on its side of the
+    // line, read from the terminal settings; false when the line is closed.
+    bool lineSettings(int *baud, char *parity) const;
     // Queues bytes; they go out as soon as the line takes them.
     void write(const QByteArray &bytes);
 

@@ -27,7 +27,15 @@ bool BoardSession::send(const QByteArray &frame)
         emit portNotOpen();
         return false;
     }
-    return m_port->output(frame);
+    return write(frame);
+}
+
+bool BoardSession::write(const QByteArray &frame)
+{
+    if (!m_port->output(frame))
+        return false;
+    emit frameWritten(frame);
+    return true;
 }
 
 BoardSession::End BoardSession::pause(int ms, quint64 generation)
@@ -57,7 +65,7 @@ BoardSession::End BoardSession::download(uint8_t address, const std::function<Lo
     for (int s = 1; s <= 8; ++s) {
         const QByteArray frame = frames::StepFrame(address, readStep(s));
         // A port that went away stops the download; what went out were whole frames.
-        if (!portOpen() || !m_port->output(frame))
+        if (!portOpen() || !write(frame))
             return End::PortClosed;
         if (const End e = pause(s < 8 ? timing::kStepGap : timing::kLastStepPause, generation); e != End::Done)
             return e;
@@ -74,7 +82,7 @@ BoardSession::End BoardSession::greeting(const std::function<void(bool)> &arrow)
     arrow(false);
     if (const End e = pause(timing::kGreetingPhase, generation); e != End::Done)
         return e;
-    if (!portOpen() || !m_port->output(frames::PortGreetingFrame()))
+    if (!portOpen() || !write(frames::PortGreetingFrame()))
         return End::PortClosed;
     arrow(true);
     if (const End e = pause(timing::kGreetingPhase, generation); e != End::Done)

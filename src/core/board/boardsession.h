@@ -70,8 +70,11 @@ public:
 
 signals:
     void portNotOpen();
+    // A whole frame went to the port (for the answer checks and the monitor).
+    void frameWritten(const QByteArray &frame);
 
 private:
+    bool write(const QByteArray &frame);
     // Waits; gives how the command must end, or Done to go on.
     End pause(int ms, quint64 generation);
 

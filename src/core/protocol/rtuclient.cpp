@@ -49,6 +49,50 @@ RtuRequest RtuRequest::reset(uint8_t a) { return make(frames::ResetFrame(a), Ans
 RtuRequest RtuRequest::inputReport(uint8_t a, bool on) { return make(frames::InputReportFrame(a, on), Answer::Echo, "input reports"); }
 RtuRequest RtuRequest::step(uint8_t a, const LogicStep &s) { return make(frames::StepFrame(a, s), Answer::EchoHead, "program step"); }
 
+RtuRequest RtuRequest::fromFrame(const QByteArray &frame)
+{
+    RtuRequest r;
+    r.frame = frame;
+    r.what = QStringLiteral("frame");
+    if (frame.size() < 4 || !frames::hasValidCrc(frame))
+        return r;
+    if (frame == frames::SearchFrame())
+        return search();
+    const uint8_t a = uint8_t(frame.at(0));
+    if (a == 0) { // a broadcast: nobody answers
+        if (frame.size() == 8 && frame.at(1) == 0x06 && frame.at(2) == 0 && frame.at(3) == 0)
+            r.what = QStringLiteral("set address");
+        return r;
+    }
+    switch (uint8_t(frame.at(1))) {
+    case 0x01:
+        if (frame.size() == 8)
+            return make(frame, Answer::State, "read relays");
+        break;
+    case 0x02:
+        if (frame.size() == 8)
+            return make(frame, Answer::State, "read inputs");
+        break;
+    case 0x06:
+        if (frame.size() == 8) {
+            const int reg = (uint8_t(frame.at(2)) << 8) | uint8_t(frame.at(3));
+            return make(frame, Answer::Echo, reg == 0x0069 ? "reset" : reg == 0x1370 ? "input reports" : "write register");
+        }
+        break;
+    case 0x0F:
+        if (frame.size() == 10)
+            return make(frame, Answer::EchoHead, "write relays");
+        break;
+    case 0x10:
+        if (frame.size() >= 9)
+            return make(frame, Answer::EchoHead, "program step");
+        break;
+    default:
+        break;
+    }
+    return r;
+}
+
 // ---------------------------------------------------------------- results
 
 QString RtuResult::statusName(Status s)
@@ -189,6 +233,35 @@ RtuReply *RtuClient::send(const RtuRequest &request)
     return reply;
 }
 
+RtuReply *RtuClient::watch(const RtuRequest &request)
+{
+    if (m_active) {
+        // What arrived so far is all the earlier request gets.
+        handle(m_framer.silence(now()));
+        if (m_active)
+            finish(RtuResult::NoAnswer);
+    }
+    handle(m_framer.reset(now()));
+    emit frameSent(request.frame, now());
+    if (request.answer == RtuRequest::Answer::None)
+        return nullptr;
+    auto *reply = new RtuReply(this);
+    m_current = Pending{request, reply};
+    m_active = true;
+    m_watching = true;
+    ++m_serial;
+    m_result = RtuResult();
+    m_result.request = request;
+    m_result.attempts = 1;
+    m_worst = RtuResult::NoAnswer;
+    if (request.answer == RtuRequest::Answer::Search)
+        m_framer.expect(0x00, 0x34, 6);
+    else
+        m_framer.expect(request.address(), request.function(), request.answerLength());
+    m_timeout.start(timeoutFor(request));
+    return reply;
+}
+
 void RtuClient::startNext()
 {
     if (m_active)
@@ -198,6 +271,7 @@ void RtuClient::startNext()
         if (!m_current.reply) // the caller gave it up
             continue;
         m_active = true;
+        m_watching = false;
         ++m_serial;
         m_result = RtuResult();
         m_result.request = m_current.request;
@@ -358,7 +432,7 @@ void RtuClient::attemptFailed(RtuResult::Status status)
     m_timeout.stop();
     if (status != RtuResult::NoAnswer)
         m_worst = status;
-    if (m_result.attempts <= m_retries) {
+    if (!m_watching && m_result.attempts <= m_retries) {
         // Go on from the event loop: the rest of the garbled answer may still
         // be arriving and is dropped by the next attempt's reset.
         const quint64 serial = m_serial;

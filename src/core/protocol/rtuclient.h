@@ -42,6 +42,9 @@ struct RtuRequest
     static RtuRequest reset(uint8_t a);
     static RtuRequest inputReport(uint8_t a, bool on);
     static RtuRequest step(uint8_t a, const LogicStep &step);
+    // The request a frame on the line stands for, with the answer it calls
+    // for; Answer::None for broadcasts and frames no answer is known for.
+    static RtuRequest fromFrame(const QByteArray &frame);
 };
 
 // How a request ended.
@@ -139,6 +142,13 @@ public:
 
     bool busy() const { return m_active || !m_queue.isEmpty(); }
 
+    // A request someone else has just written (the window's board commands):
+    // its answer is matched and timed like that of a sent request, but
+    // nothing is written and nothing is tried again. A request still waiting
+    // ends first, as seen so far. Requests that call for no answer are only
+    // reported through frameSent(); they return nullptr.
+    RtuReply *watch(const RtuRequest &request);
+
 public slots:
     void received(const QByteArray &bytes);
 
@@ -181,6 +191,7 @@ private:
     RtuResult m_result;
     RtuResult::Status m_worst = RtuResult::NoAnswer;
     bool m_startQueued = false;
+    bool m_watching = false; // the active request was written by someone else
     quint64 m_serial = 0; // counts the requests started
     QString m_lostReason; // why the port went away, for requests after that
 };

@@ -8,6 +8,7 @@
 #include "board/boardpanel.h"
 #include "board/boardsession.h"
 #include "board/sleep2.h"
+#include "diag/diagnosticspanel.h"
 #include "logic/namesgroup.h"
 #include "logic/programcommands.h"
 #include "logic/editform.h"
@@ -66,6 +67,7 @@ struct relay::Parts
     SendPane *send = nullptr;
     FileCommands *files = nullptr;
     AboutPanel *about = nullptr;
+    DiagnosticsPanel *diag = nullptr;
     // The shell's own controls.
     QTimer *TmrNowTime = nullptr;
     QLabel *LblNewDate = nullptr, *LblNowTime = nullptr;
@@ -144,6 +146,8 @@ relay::relay(Options options, QWidget *parent) : QWidget(parent)
     d->about = new AboutPanel(host, messages);
     // Program files: the grid's context menu and Ctrl+S / Ctrl+O.
     new ProgramCommands(this, d->grid, d->names, messages);
+    d->diag = new DiagnosticsPanel(host, MSComm, messages);
+    d->diag->attach(d->session, d->receive, d->port, d->board);
     wireGroups();
     ui::nameMainWindowControls(this);
     // The grid's panel is taller than the window by design; its own bar scrolls it.
@@ -250,6 +254,7 @@ ReceivePane *relay::receivePane() const { return d->receive; }
 SendPane *relay::sendPane() const { return d->send; }
 FileCommands *relay::fileCommands() const { return d->files; }
 AboutPanel *relay::about() const { return d->about; }
+DiagnosticsPanel *relay::diagnostics() const { return d->diag; }
 
 void relay::CmdQuit_Click()
 {

@@ -10,6 +10,7 @@
 class AboutPanel;
 class BoardPanel;
 class BoardSession;
+class DiagnosticsPanel;
 class FileCommands;
 class NamesGroup;
 class PortPanel;
@@ -63,6 +64,7 @@ public:
     SendPane *sendPane() const;
     FileCommands *fileCommands() const;
     AboutPanel *about() const;
+    DiagnosticsPanel *diagnostics() const;
     // The widget that holds every control, inside the window's scroll area.
     QWidget *content() const;
 

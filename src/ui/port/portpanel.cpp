@@ -5,6 +5,8 @@
 #include "app/messages.h"
 #include "app/widgets.h"
 #include "board/boardsession.h"
+#include "port/portreconnect.h"
+#include "serial/openfailure.h"
 #include "serial/portresolver.h"
 #include "serial/serialport.h"
 
@@ -98,7 +100,22 @@ PortPanel::PortPanel(QWidget *host, SerialPort *port, BoardSession *session,
 
     // The adapter was pulled or the peer went away: the port is already
     // closed; show it closed.
-    connect(MSComm, &SerialPort::portLost, this, [this] { ClosePort(); });
+    connect(MSComm, &SerialPort::portLost, this, [this] {
+        ClosePort();
+        m_reconnect->lost();
+    });
+    // A lost port comes back by itself when its device does; quietly, with
+    // the boxes' settings, as the user had it.
+    m_reconnect = new PortReconnect(m_resolver, [this] {
+        const auto ps = formPortSettings(portBoxes());
+        if (!ps || !openWith(*ps))
+            return false;
+        showOpenDisplay();
+        return true;
+    }, this);
+    connect(m_reconnect, &PortReconnect::reconnected, this, [this] {
+        emit portReconnected(QStringLiteral("串口已重新连接：") + TxtStatus->text());
+    });
     connect(CmdSwitch, &QPushButton::clicked, this, &PortPanel::CmdSwitch_Click);
     connect(CboCom, qOverload<int>(&QComboBox::activated), this, [this] { CboCom_Click(); });
     connect(CboBaudrate, qOverload<int>(&QComboBox::activated), this, [this] { CboBaudrate_Click(); });
@@ -122,7 +139,21 @@ void PortPanel::updatePortTooltips()
         tip = ps->port >= 1 && ps->port <= tips.size() ? tips.at(ps->port - 1) : m_resolver->describe(ps->port);
     CboCom->setToolTip(tip);
     if (TxtStatus)
-        TxtStatus->setToolTip(tip);
+        TxtStatus->setToolTip(m_openAdvice.isEmpty() ? tip : tip + QLatin1Char('\n') + m_openAdvice);
+}
+
+QStringList PortPanel::baudRates() const
+{
+    QStringList rates;
+    for (int i = 0; i < CboBaudrate->count(); ++i)
+        rates << CboBaudrate->itemText(i);
+    return rates;
+}
+
+void PortPanel::setBaudRate(const QString &baud)
+{
+    CboBaudrate->setEditText(baud);
+    CboBaudrate_Click();
 }
 
 PortBoxes PortPanel::portBoxes() const
@@ -205,14 +236,34 @@ bool PortPanel::openWith(const PortSettings &settings)
     m_session->portSwitching();
     if (MSComm->portOpen())
         MSComm->setPortOpen(false);
-    if (settings.port < 1 || settings.port > 255)
+    if (settings.port < 1 || settings.port > 255) {
+        explainFailure(settings.port);
         return false;
+    }
     MSComm->setCommPort(settings.port);
-    if (!MSComm->setSettings(settings.settingsText()))
+    if (!MSComm->setSettings(settings.settingsText())) {
+        explainFailure(settings.port);
         return false;
+    }
     MSComm->setInBufferCount(0);
     MSComm->setOutBufferCount(0);
-    return MSComm->setPortOpen(true);
+    if (!MSComm->setPortOpen(true)) {
+        explainFailure(settings.port);
+        return false;
+    }
+    m_openAdvice.clear();
+    m_reconnect->opened(settings.port);
+    emit portOpened();
+    return true;
+}
+
+void PortPanel::explainFailure(int portNumber)
+{
+    const QString name = QStringLiteral("COM%1").arg(portNumber);
+    const QString device = m_resolver && portNumber >= 1 ? m_resolver->resolve(portNumber) : QString();
+    m_openAdvice = explainOpenFailure(name, device, MSComm->errorString(), m_settingsFolder).advice;
+    updatePortTooltips();
+    emit openFailed(m_openAdvice);
 }
 
 void PortPanel::ReopenPort(const PortSettings &settings)
@@ -245,6 +296,8 @@ void PortPanel::OpenPort()
 
 void PortPanel::ClosePort()
 {
+    // Closed on purpose (or on a loss, which starts the watch again after this).
+    m_reconnect->stop();
     m_session->portSwitching();
     if (MSComm->portOpen())
         MSComm->setPortOpen(false);
@@ -283,6 +336,7 @@ void PortPanel::CmdSwitch_Click()
 
 void PortPanel::CboCom_Click()
 {
+    m_reconnect->stop();
     const auto ps = formPortSettings(portBoxes());
     if (!ps)
         return;

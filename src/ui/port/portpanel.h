@@ -9,6 +9,7 @@
 
 class BoardSession;
 class Messages;
+class PortReconnect;
 class PortResolver;
 class QComboBox;
 class QFrame;
@@ -29,6 +30,9 @@ public:
               QString settingsFolder, Messages *messages);
 
     PortBoxes portBoxes() const;
+    // The baud box's list; a rate put into the box and the port reopened with it.
+    QStringList baudRates() const;
+    void setBaudRate(const QString &baud);
     // Start-up: the settings file's port, opened.
     void InitPort();
     void ReopenPort(const PortSettings &settings);
@@ -48,6 +52,12 @@ public slots:
 signals:
     // Emitted after the port display changed.
     void portDisplayChanged();
+    // An opening failed: the system's reason and what to do, in one sentence.
+    void openFailed(const QString &advice);
+    // The port opened with the boxes' settings.
+    void portOpened();
+    // A lost port was opened again by itself, with the same settings.
+    void portReconnected(const QString &text);
 
 private:
     // Closes the port and opens it with these settings; false on any failure.
@@ -55,6 +65,8 @@ private:
     void showOpenDisplay();
     void showClosedDisplay(const QString &statusText, bool setCaption);
     void updatePortTooltips();
+    // Keeps why the last opening failed (shown in the tooltip) and reports it.
+    void explainFailure(int portNumber);
 
     SerialPort *MSComm;
     BoardSession *m_session;
@@ -67,4 +79,6 @@ private:
     QPushButton *CmdSwitch = nullptr;
     QLabel *ImgSwitchOn = nullptr, *ImgSwitchOff = nullptr, *arrowlabel = nullptr;
     QLineEdit *TxtStatus = nullptr;
+    PortReconnect *m_reconnect = nullptr;
+    QString m_openAdvice; // why the last opening failed; empty after a good one
 };
