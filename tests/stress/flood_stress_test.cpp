@@ -99,6 +99,18 @@ QByteArray pattern(bool hex)
 
 } // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 class Flood : public ::testing::TestWithParam<bool>
 {
 };
@@ -147,9 +159,14 @@ TEST_P(Flood, MemoryStaysBoundedAndTheNextAnswerIsTakenAtOnce)
     RecordProperty("rss_first_half_kb", QString::number(peakFirstHalf).toStdString());
     RecordProperty("rss_second_half_kb", QString::number(peakSecondHalf).toStdString());
     // Growth is limited to the first half (caches, the box filling to its
-    // limit); the second half adds next to nothing.
-    EXPECT_LE(peakSecondHalf, peakFirstHalf + 32 * 1024) << "base " << baseKb << " kB";
-    EXPECT_LE(peakSecondHalf - baseKb, 512 * 1024) << "base " << baseKb << " kB";
+    // limit); the second half adds next to nothing. Under AddressSanitizer
+    // the resident size follows its quarantine of freed blocks (256 MB by
+    // default), not the program's own memory, so only the normal build
+    // checks it.
+    if (!kAddressSanitizer) {
+        EXPECT_LE(peakSecondHalf, peakFirstHalf + 32 * 1024) << "base " << baseKb << " kB";
+        EXPECT_LE(peakSecondHalf - baseKb, 512 * 1024) << "base " << baseKb << " kB";
+    }
 
     if (hex) {
         // A search answer right after the flood: the address box shows the
