@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "numbertext.h"
+#include "logic/logicstep.h"
 #include "logic/programfile.h"
 #include "protocol/frames.h"
 #include "serial/portresolver.h"
@@ -63,19 +65,8 @@ QStringList onNames(uint8_t mask, QChar letter)
     QStringList out;
     for (int k = 0; k < 8; ++k)
         if (mask & (1u << k))
-            out << QStringLiteral("%1%2").arg(letter).arg(k, 2, 10, QLatin1Char('0'));
+            out << signalName(letter, k);
     return out;
-}
-
-bool parseByte(const QString &text, int lo, int hi, int *out)
-{
-    bool ok = false;
-    const int v = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? text.mid(2).toInt(&ok, 16)
-                                                                              : text.toInt(&ok, 10);
-    if (!ok || v < lo || v > hi)
-        return false;
-    *out = v;
-    return true;
 }
 
 // Port number of "COMn", 0 when the text is not of that form.
@@ -244,7 +235,7 @@ bool parseArguments(const QStringList &arguments, Options *o, QString *error, bo
         o->parity = "NEOMS"[i];
     }
     if (p.isSet(dataOpt)) {
-        if (!parseByte(p.value(dataOpt), 5, 8, &n)) {
+        if (!numberFromText(p.value(dataOpt), 5, 8, &n)) {
             *error = QStringLiteral("--data takes 5 to 8");
             return false;
         }
@@ -262,21 +253,21 @@ bool parseArguments(const QStringList &arguments, Options *o, QString *error, bo
         }
     }
     if (p.isSet(addressOpt)) {
-        if (!parseByte(p.value(addressOpt), 0, 255, &n)) {
+        if (!numberFromText(p.value(addressOpt), 0, 255, &n)) {
             *error = QStringLiteral("--address takes 0 to 255");
             return false;
         }
         o->address = n;
     }
     if (p.isSet(timeoutOpt)) {
-        if (!parseByte(p.value(timeoutOpt), 1, 600000, &n)) {
+        if (!numberFromText(p.value(timeoutOpt), 1, 600000, &n)) {
             *error = QStringLiteral("--timeout takes milliseconds, 1 to 600000");
             return false;
         }
         o->timeoutMs = n;
     }
     if (p.isSet(retriesOpt)) {
-        if (!parseByte(p.value(retriesOpt), 0, 100, &n)) {
+        if (!numberFromText(p.value(retriesOpt), 0, 100, &n)) {
             *error = QStringLiteral("--retries takes 0 to 100");
             return false;
         }
@@ -514,11 +505,11 @@ int Runner::scan()
 {
     int from = 1, to = 247;
     if (m_o.command.size() > 1) {
-        if (!parseByte(m_o.command.at(1), 1, 255, &from))
+        if (!numberFromText(m_o.command.at(1), 1, 255, &from))
             return usage(QStringLiteral("scan: FROM takes 1 to 255"));
         to = qMax(from, to);
     }
-    if (m_o.command.size() > 2 && !parseByte(m_o.command.at(2), from, 255, &to))
+    if (m_o.command.size() > 2 && !numberFromText(m_o.command.at(2), from, 255, &to))
         return usage(QStringLiteral("scan: TO takes FROM to 255"));
     if (int rc = openPort())
         return rc;
@@ -602,7 +593,7 @@ int Runner::relays()
             c.whole = 0xFF;
         else if (lw == QLatin1String("off"))
             c.whole = 0x00;
-        else if (parseByte(w, 0, 255, &v))
+        else if (numberFromText(w, 0, 255, &v))
             c.whole = v;
         else {
             const int eq = lw.indexOf(QLatin1Char('='));
@@ -651,7 +642,7 @@ int Runner::relays()
 int Runner::address()
 {
     int n = 0;
-    if (!parseByte(m_o.command.at(1), 1, 255, &n))
+    if (!numberFromText(m_o.command.at(1), 1, 255, &n))
         return usage(QStringLiteral("address: NEW takes 1 to 255 (0 is the broadcast address)"));
     if (int rc = openPort())
         return rc;

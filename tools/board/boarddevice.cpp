@@ -1,5 +1,7 @@
 #include "boarddevice.h"
 
+#include "numbertext.h"
+
 #include <QStringList>
 
 #include <cstdio>
@@ -9,17 +11,6 @@ namespace board {
 namespace {
 // Silence after which a request that is still incomplete is given up.
 constexpr int kIdleMs = 30;
-
-bool parseNumber(const QString &text, int lo, int hi, int *out)
-{
-    bool ok = false;
-    const int v = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? text.mid(2).toInt(&ok, 16)
-                                                                              : text.toInt(&ok, 10);
-    if (!ok || v < lo || v > hi)
-        return false;
-    *out = v;
-    return true;
-}
 
 bool parseSwitch(const QString &text, bool *out)
 {
@@ -196,7 +187,7 @@ QString runCommand(BoardDevice &d, const QString &line, bool *quit)
     if (cmd == QLatin1String("state")) {
         if (w.size() == 1)
             return d.stateLine();
-        const BoardModel *b = w.size() == 2 && parseNumber(w[1], 0, 255, &n) ? d.boardAt(n) : nullptr;
+        const BoardModel *b = w.size() == 2 && numberFromText(w[1], 0, 255, &n) ? d.boardAt(n) : nullptr;
         return b ? d.stateLine(*b) : bad + QStringLiteral("state [ADDRESS of a board on the line]");
     }
     if (cmd == QLatin1String("quit")) {
@@ -206,19 +197,19 @@ QString runCommand(BoardDevice &d, const QString &line, bool *quit)
     if (cmd == QLatin1String("help"))
         return commandHelp().simplified();
     if (cmd == QLatin1String("input")) {
-        if (w.size() != 3 || !parseNumber(w[1], 0, 7, &n) || !parseSwitch(w[2], &on))
+        if (w.size() != 3 || !numberFromText(w[1], 0, 7, &n) || !parseSwitch(w[2], &on))
             return bad + QStringLiteral("input K on|off");
         d.setInput(n, on);
     } else if (cmd == QLatin1String("inputs")) {
-        if (w.size() != 2 || !parseNumber(w[1], 0, 255, &n))
+        if (w.size() != 2 || !numberFromText(w[1], 0, 255, &n))
             return bad + QStringLiteral("inputs BYTE");
         d.setInputs(uint8_t(n));
     } else if (cmd == QLatin1String("relays")) {
-        if (w.size() != 2 || !parseNumber(w[1], 0, 255, &n))
+        if (w.size() != 2 || !numberFromText(w[1], 0, 255, &n))
             return bad + QStringLiteral("relays BYTE");
         d.model().setWrittenRelays(uint8_t(n));
     } else if (cmd == QLatin1String("address")) {
-        if (w.size() != 2 || !parseNumber(w[1], 1, 255, &n))
+        if (w.size() != 2 || !numberFromText(w[1], 1, 255, &n))
             return bad + QStringLiteral("address 1..255");
         d.model().setAddress(uint8_t(n));
     } else if (cmd == QLatin1String("report")) {
@@ -227,8 +218,8 @@ QString runCommand(BoardDevice &d, const QString &line, bool *quit)
         d.model().setReport(on);
     } else if (cmd == QLatin1String("step")) {
         int s = 0, a = 0, o = 0, out = 0;
-        if (w.size() != 5 || !parseNumber(w[1], 1, 8, &s) || !parseNumber(w[2], 0, 255, &a)
-            || !parseNumber(w[3], 0, 255, &o) || !parseNumber(w[4], 0, 255, &out))
+        if (w.size() != 5 || !numberFromText(w[1], 1, 8, &s) || !numberFromText(w[2], 0, 255, &a)
+            || !numberFromText(w[3], 0, 255, &o) || !numberFromText(w[4], 0, 255, &out))
             return bad + QStringLiteral("step N AND OR OUT");
         d.model().setStep(LogicStep{uint8_t(s), uint8_t(a), uint8_t(o), uint8_t(out)});
     } else if (cmd == QLatin1String("silent") || cmd == QLatin1String("corrupt") || cmd == QLatin1String("noise")) {
@@ -237,7 +228,7 @@ QString runCommand(BoardDevice &d, const QString &line, bool *quit)
         (cmd == QLatin1String("silent") ? m.silent : cmd == QLatin1String("corrupt") ? m.corrupt : m.noise) = on;
         d.setMisbehaviour(m);
     } else if (cmd == QLatin1String("delay")) {
-        if (w.size() != 2 || !parseNumber(w[1], 0, 60000, &n))
+        if (w.size() != 2 || !numberFromText(w[1], 0, 60000, &n))
             return bad + QStringLiteral("delay MS");
         m.delayMs = n;
         d.setMisbehaviour(m);

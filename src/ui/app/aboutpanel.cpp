@@ -17,21 +17,6 @@ namespace {
 
 const QColor kLinkNormal(0, 0, 255);
 const QColor kLinkHover(57, 120, 138);
-
-// Routes the events of one object to a function; true from it eats the event.
-class EventHook : public QObject
-{
-public:
-    EventHook(QObject *watched, std::function<bool(QEvent *)> fn) : QObject(watched), m_fn(std::move(fn))
-    {
-        watched->installEventFilter(this);
-    }
-    bool eventFilter(QObject *, QEvent *event) override { return m_fn(event); }
-
-private:
-    std::function<bool(QEvent *)> m_fn;
-};
-
 } // namespace
 
 AboutPanel::AboutPanel(QWidget *host, Messages *messages) : QObject(host), m_host(host), m_messages(messages)
@@ -48,7 +33,7 @@ AboutPanel::AboutPanel(QWidget *host, Messages *messages) : QObject(host), m_hos
 
     OpenWebPage = [](const QString &url) { QDesktopServices::openUrl(QUrl(url)); };
     LblWeb->setMouseTracking(true);
-    new EventHook(LblWeb, [this](QEvent *e) {
+    new ui::EventHook(LblWeb, [this](QEvent *e) {
         if (e->type() == QEvent::MouseMove) {
             LblWeb_MouseMove();
             return true; // not the window's background

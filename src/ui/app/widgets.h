@@ -3,8 +3,12 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QObject>
 #include <QString>
 #include <QWidget>
+
+#include <functional>
+#include <utility>
 
 // Small helpers shared by the windows: absolute placement under a given
 // objectName, the program's fonts and its colours.
@@ -39,6 +43,21 @@ void setTextIfChanged(W *w, const QString &text)
     if (w->text() != text)
         w->setText(text);
 }
+
+// Routes the events of one object to a function; true from it eats the event.
+// It lives as long as the object it watches.
+class EventHook : public QObject
+{
+public:
+    EventHook(QObject *watched, std::function<bool(QEvent *)> fn) : QObject(watched), m_fn(std::move(fn))
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override { return m_fn(event); }
+
+private:
+    std::function<bool(QEvent *)> m_fn;
+};
 
 // The application icon in 48, 128 and 256 pixels (built-in resources).
 QIcon appIcon();

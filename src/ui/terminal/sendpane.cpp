@@ -20,26 +20,6 @@
 #include <QTextCursor>
 #include <QTimer>
 
-#include <functional>
-
-namespace {
-
-// Routes the events of one object to a function; true from it eats the event.
-class EventHook : public QObject
-{
-public:
-    EventHook(QObject *watched, std::function<bool(QEvent *)> fn) : QObject(watched), m_fn(std::move(fn))
-    {
-        watched->installEventFilter(this);
-    }
-    bool eventFilter(QObject *, QEvent *event) override { return m_fn(event); }
-
-private:
-    std::function<bool(QEvent *)> m_fn;
-};
-
-} // namespace
-
 SendPane::SendPane(QWidget *host, SerialPort *port, Messages *messages)
     : QObject(host), MSComm(port), m_messages(messages)
 {
@@ -52,7 +32,7 @@ SendPane::SendPane(QWidget *host, SerialPort *port, Messages *messages)
     // caret's line is always the pattern's line.
     TxtSend->setLineWrapMode(QPlainTextEdit::NoWrap);
     TxtSend->setPlainText(sendbox::initialPlainText());
-    new EventHook(TxtSend, [this](QEvent *e) {
+    new ui::EventHook(TxtSend, [this](QEvent *e) {
         // Characters composed by an input method arrive as a commit, not as
         // key presses; they go through the same rule, character by character.
         if (e->type() == QEvent::InputMethod) {
