@@ -14,6 +14,9 @@ constexpr int kParserOverdue = kParserTick + kParserTick / 2;
 constexpr int kDisplayFrame = 33;
 // Received text is collected and put into the receive box this often.
 constexpr int kReceiveBoxUpdate = kDisplayFrame;
+// A steady stream is read at most this often (one wake-up per batch instead
+// of one per few bytes); the first bytes after a silence are read at once.
+constexpr int kReceivePacing = 10;
 // The clock in the status row.
 constexpr int kClockTick = 50;
 // A clock tick later than this is run by the receive path (as for the parser).

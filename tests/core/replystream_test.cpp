@@ -40,6 +40,14 @@ TEST(ReplyStream, EmitsTheStatesForTheAddressBoxAndConsumesThem)
     r.tempstatus = answer("2101015A");
     r.Timer2_Timer();
     EXPECT_EQ(relays.size(), 1);
+
+    // What arrives as the tick takes in the input is parsed in that same tick.
+    address = QStringLiteral("33");
+    r.tempstatus.clear();
+    r.takeInput = [&] { r.feed(answer("210101A5")); };
+    r.Timer2_Timer();
+    ASSERT_EQ(relays.size(), 2);
+    EXPECT_EQ(relays[1][0].value<uint8_t>(), 0xA5);
 }
 
 TEST(ReplyStream, TheSearchAnswerAtTheHeadOfTheViewNamesANewAddressOnce)

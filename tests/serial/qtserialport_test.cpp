@@ -3,6 +3,8 @@
 #include "serial/portresolver.h"
 #include "serial/qtserialport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -84,4 +86,78 @@ TEST(QtSerialPort, PeerClosingItsSideClosesThePortWithoutSpinning)
     const double before = cpuSeconds();
     QTest::qWait(500);
     EXPECT_LT(cpuSeconds() - before, 0.2);
+}
+
+TEST(QtSerialPort, PacedStreamArrivesWholeInOrderInBatches)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    QTemporaryDir dir;
+    auto port = openOn(pty, dir);
+    constexpr int kPacing = 10;
+    port->setReceivePacing(kPacing, [] { return true; });
+    ASSERT_TRUE(port->setPortOpen(true));
+    QByteArray got;
+    int events = 0;
+    QObject::connect(port.get(), &SerialPort::OnComm, [&] {
+        if (port->commEvent() == SerialPort::comEvReceive) {
+            ++events;
+            got += port->input();
+        }
+    });
+
+    // A line that delivers a few bytes every 2 ms.
+    QByteArray sent;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 100; ++i) {
+        const QByteArray piece = QByteArray::number(i).rightJustified(3, '0') + ';';
+        pty.write(piece);
+        sent += piece;
+        QTest::qWait(2);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() >= sent.size(); }, 3000));
+    EXPECT_EQ(got, sent);
+    // After each small batch the line is left alone for the pacing time, so
+    // events are at least that far apart however the reads fell.
+    EXPECT_LE(events, clock.elapsed() / kPacing + 2) << "over " << clock.elapsed() << " ms";
+
+    // Not allowed: every read is an event at once, and nothing waits.
+    port->setReceivePacing(kPacing, [] { return false; });
+    QTest::qWait(3 * kPacing);
+    got.clear();
+    pty.write("one");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "one"; }, 3000));
+    pty.write("two");
+    ASSERT_TRUE(pty.waitUntilSlaveReadable(3000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(got, "onetwo");
+}
+
+TEST(QtSerialPort, ReceiveNowTakesInWhatArrivedDuringAPause)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    QTemporaryDir dir;
+    auto port = openOn(pty, dir);
+    port->setReceivePacing(10, [] { return true; });
+    ASSERT_TRUE(port->setPortOpen(true));
+    QByteArray got;
+    QObject::connect(port.get(), &SerialPort::OnComm, [&] {
+        if (port->commEvent() == SerialPort::comEvReceive)
+            got += port->input();
+    });
+    pty.write("AB");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "AB"; }, 3000));
+    // The port now pauses; no event runs until the bytes are asked for.
+    pty.write("CD");
+    ASSERT_TRUE(pty.waitUntilSlaveReadable(3000));
+    port->receiveNow();
+    EXPECT_EQ(got, "ABCD");
+    // Nothing waiting: asking again changes nothing, and the line is watched again.
+    port->receiveNow();
+    EXPECT_EQ(got, "ABCD");
+    pty.write("EF");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got == "ABCDEF"; }, 3000));
+    EXPECT_EQ(port->errorString(), QString());
 }

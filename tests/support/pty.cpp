@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <termios.h>
+#include <poll.h>
 #include <unistd.h>
 
 PtyPair::PtyPair()
@@ -51,6 +52,14 @@ void PtyPair::write(const QByteArray &bytes)
             return;
         }
     }
+}
+
+bool PtyPair::waitUntilSlaveReadable(int timeoutMs) const
+{
+    if (m_keepSlave < 0)
+        return false;
+    pollfd p{m_keepSlave, POLLIN, 0};
+    return ::poll(&p, 1, timeoutMs) == 1 && (p.revents & POLLIN);
 }
 
 QByteArray PtyPair::readAvailable()

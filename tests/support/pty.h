@@ -26,6 +26,8 @@ public:
     // Collects bytes until at least count arrived or timeoutMs passed,
     // letting Qt events run meanwhile.
     QByteArray readFor(int count, int timeoutMs);
+    // Waits until the program's side has bytes to read that it has not read.
+    bool waitUntilSlaveReadable(int timeoutMs) const;
     // Closes the master side: the program's end sees the peer vanish.
     void closeMaster();
 

@@ -32,7 +32,7 @@ void AnswerCheck::frameWritten(const QByteArray &frame)
 
 void AnswerCheck::bytesReceived(const QByteArray &bytes)
 {
-    if (m_watchAll || m_client.busy())
+    if (framing())
         m_client.received(bytes);
 }
 

@@ -35,6 +35,8 @@ public:
     // whole line is watched (the bus monitor is in use): a stream nobody
     // asked for then costs the receive path nothing.
     void setWatchAll(bool all) { m_watchAll = all; }
+    // Received bytes are being framed: their timing counts.
+    bool framing() const { return m_watchAll || m_client.busy(); }
 
     // A message from elsewhere (an opening that failed, a reconnect).
     void note(const QString &message);

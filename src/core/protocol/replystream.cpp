@@ -36,6 +36,8 @@ void ReplyStream::stop()
 void ReplyStream::Timer2_Timer()
 {
     m_lastTick.restart();
+    if (takeInput)
+        takeInput();
     const QString head = receiveHead ? receiveHead(int(ReplyParser::kAnswerLength)) : QString();
     const QString address = addressText ? addressText() : QString();
     const ReplyTick t = ReplyParser::tick(tempstatus, head, address);

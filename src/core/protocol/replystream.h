@@ -27,6 +27,8 @@ public:
     // The first characters of the receive view; the address box's text.
     std::function<QString(int count)> receiveHead;
     std::function<QString()> addressText;
+    // Called first in every tick: takes in the bytes that have arrived.
+    std::function<void()> takeInput;
 
     // New received text. When the tick is overdue (a busy event loop runs
     // timers late) it runs now.

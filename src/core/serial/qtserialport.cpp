@@ -3,6 +3,7 @@
 #include "serial/portresolver.h"
 
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTimer>
 
 namespace {
@@ -14,11 +15,22 @@ qint64 readBufferFor(int inBufferSize)
 {
     return qMax<qint64>(inBufferSize, 64 * 1024);
 }
+
+// With pacing, one receive event takes at most this much.
+constexpr qint64 kBatch = 32 * 1024;
+// A batch smaller than one read of the system's line buffer comes from a
+// line slower than its reader: the next one waits for the pacing time.
+constexpr qint64 kSmallBatch = 4096;
+
 } // namespace
 
 QtSerialPort::QtSerialPort(std::shared_ptr<const PortResolver> resolver, QObject *parent)
-    : SerialPort(parent), m_resolver(std::move(resolver)), m_port(new QSerialPort(this))
+    : SerialPort(parent), m_resolver(std::move(resolver)), m_port(new QSerialPort(this)), m_pause(new QTimer(this))
 {
+    m_pause->setObjectName(QStringLiteral("receivePause"));
+    m_pause->setSingleShot(true);
+    m_pause->setTimerType(Qt::PreciseTimer);
+    connect(m_pause, &QTimer::timeout, this, &QtSerialPort::receiveNow);
     connect(m_port, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
     connect(m_port, &QSerialPort::bytesWritten, this, &QtSerialPort::onBytesWritten);
     connect(m_port, &QSerialPort::errorOccurred, this,
@@ -37,6 +49,8 @@ bool QtSerialPort::portOpen() const
 
 void QtSerialPort::closeInternal()
 {
+    m_pause->stop();
+    m_paused = false;
     if (m_port->isOpen())
         m_port->close();
     m_device.clear();
@@ -169,14 +183,90 @@ QString QtSerialPort::deviceDescription() const
 
 void QtSerialPort::onReadyRead()
 {
-    if (m_inReceiveEvent || !m_port->isOpen() || m_rThreshold <= 0)
+    if (m_inReceiveEvent || m_gathering || !m_port->isOpen() || m_rThreshold <= 0)
         return;
+    // The line is read until it is empty (or a batch is full), so that a
+    // stream costs one event per batch rather than one per read. Only a
+    // small batch that emptied the line is followed by a pause: a flood is
+    // not held back where the reader momentarily outruns its writer.
+    const bool pause = pacingNow() && gather() && m_port->bytesAvailable() < kSmallBatch;
     // One event per batch: a handler that reads everything ends the loop; a
     // handler that leaves bytes waiting gets the next event with the next readyRead.
     m_inReceiveEvent = true;
-    if (m_port->bytesAvailable() >= m_rThreshold)
+    if (m_port->isOpen() && m_port->bytesAvailable() >= m_rThreshold)
         raiseComm(comEvReceive);
     m_inReceiveEvent = false;
+    if (pause)
+        pauseReceive();
+}
+
+bool QtSerialPort::pacingNow() const
+{
+    return m_pacingMs > 0 && m_port->isOpen() && (!m_pacingAllowed || m_pacingAllowed());
+}
+
+bool QtSerialPort::gather()
+{
+    // One read takes at most what the system's line buffer holds (4 KiB on
+    // Linux); waitForReadyRead(0) looks at the line without waiting and reads
+    // once more when it has bytes.
+    m_gathering = true;
+    bool emptied = false;
+    while (m_port->isOpen() && m_port->bytesAvailable() < kBatch) {
+        if (!m_port->waitForReadyRead(0)) {
+            emptied = true;
+            break;
+        }
+    }
+    m_gathering = false;
+    // Finding the line empty is reported as a timeout; a real failure has
+    // been reported through errorOccurred and is left for onError.
+    if (m_port->isOpen() && m_port->error() == QSerialPort::TimeoutError)
+        m_port->clearError();
+    return emptied;
+}
+
+QSocketNotifier *QtSerialPort::readNotifier() const
+{
+    const auto notifiers = m_port->findChildren<QSocketNotifier *>(Qt::FindDirectChildrenOnly);
+    for (QSocketNotifier *n : notifiers)
+        if (n->type() == QSocketNotifier::Read && n->socket() == qintptr(m_port->handle()))
+            return n;
+    return nullptr;
+}
+
+void QtSerialPort::pauseReceive()
+{
+    if (m_rThreshold <= 0 || !pacingNow())
+        return;
+    QSocketNotifier *watcher = readNotifier();
+    if (!watcher)
+        return;
+    // Qt turns its watcher on again whenever something reads from the port;
+    // until then the line is not looked at, and the bytes wait in the system.
+    watcher->setEnabled(false);
+    m_paused = true;
+    m_pause->start(m_pacingMs);
+}
+
+void QtSerialPort::receiveNow()
+{
+    // Inside a receive event the bytes are being taken anyway.
+    if (!m_paused || m_inReceiveEvent)
+        return;
+    m_paused = false;
+    m_pause->stop();
+    if (QSocketNotifier *watcher = readNotifier())
+        watcher->setEnabled(true);
+    if (!m_port->isOpen())
+        return;
+    if (m_port->bytesAvailable() > 0) {
+        onReadyRead();
+        return;
+    }
+    // Reads what came during the pause; its readyRead raises the event.
+    if (!m_port->waitForReadyRead(0) && m_port->isOpen() && m_port->error() == QSerialPort::TimeoutError)
+        m_port->clearError();
 }
 
 void QtSerialPort::onBytesWritten(qint64 n)

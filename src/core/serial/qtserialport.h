@@ -5,6 +5,8 @@
 #include <memory>
 
 class QSerialPort;
+class QSocketNotifier;
+class QTimer;
 class PortResolver;
 
 // SerialPort over QSerialPort. Port numbers are mapped to devices by a
@@ -27,6 +29,7 @@ public:
     bool output(const QByteArray &bytes) override;
     QString deviceDescription() const override;
     void setRThreshold(int n) override;
+    void receiveNow() override;
 
     // The device path of the open port (empty while closed).
     QString devicePath() const { return m_device; }
@@ -36,9 +39,22 @@ private:
     void onBytesWritten(qint64 n);
     void onError(int error);
     void closeInternal();
+    // Pacing applies now (set, and allowed by its caller).
+    bool pacingNow() const;
+    // Reads until the line is empty or a batch is full; true when emptied.
+    bool gather();
+    // Stops watching the line for the pacing time after a receive event.
+    void pauseReceive();
+    // QSerialPort's watcher of the line's readability (it makes a new one
+    // at each opening); nullptr where it has none of that kind.
+    QSocketNotifier *readNotifier() const;
 
     std::shared_ptr<const PortResolver> m_resolver;
     QSerialPort *m_port;
     QString m_device;
     bool m_inReceiveEvent = false;
+    // The line is not being watched until m_pause ends.
+    bool m_paused = false;
+    bool m_gathering = false;
+    QTimer *m_pause = nullptr;
 };

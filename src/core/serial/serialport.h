@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // The program's one serial port, shaped after the serial communications
 // control the rest of the program was written against: set CommPort and
 // Settings, set PortOpen, and react to OnComm. Every member is called on the
@@ -64,6 +66,24 @@ public:
     // Queues the bytes for sending in order; fails when the port is closed.
     virtual bool output(const QByteArray &bytes) = 0;
 
+    // Receive pacing. A stream arrives a few bytes per read, and every read
+    // wakes the program. With pacing, after a receive event the port leaves
+    // the line alone for up to ms milliseconds and then reports in one event
+    // everything that came meanwhile; the first bytes after a silence are
+    // reported at once. It applies only while allowed() says so: whoever
+    // times the gaps between frames says no. 0 (the default): an event for
+    // every read.
+    void setReceivePacing(int ms, std::function<bool()> allowed = {})
+    {
+        m_pacingMs = ms;
+        m_pacingAllowed = std::move(allowed);
+    }
+    int receivePacing() const { return m_pacingMs; }
+    // Ends a pause now: the bytes waiting on the line are read and reported
+    // before this returns, so a reader that looks at regular times (the
+    // reply parser's tick) sees every byte that has arrived.
+    virtual void receiveNow() {}
+
     // Reason of the event being delivered by OnComm.
     int commEvent() const { return m_commEvent; }
 
@@ -97,6 +117,8 @@ protected:
     int m_sThreshold = 0;
     int m_inputMode = InputModeText;
     int m_commEvent = 0;
+    int m_pacingMs = 0;
+    std::function<bool()> m_pacingAllowed;
 };
 
 // The parsed form of a Settings text.

@@ -8,6 +8,7 @@
 #include "board/boardpanel.h"
 #include "board/boardsession.h"
 #include "board/sleep2.h"
+#include "diag/answercheck.h"
 #include "diag/diagnosticspanel.h"
 #include "logic/namesgroup.h"
 #include "logic/programcommands.h"
@@ -188,6 +189,12 @@ void relay::wireGroups()
     d->names->setGrid(d->grid);
     // Bytes to lamps: the parser's findings go to the status state and the address box.
     d->replies->addressText = [this] { return d->board->addressText(); };
+    // A stream nobody waits on is read in batches; the parser's tick takes in
+    // what has arrived first, so its answers come on the ticks they always
+    // did. The answer checks time the gaps between frames: no pacing while
+    // they look at the line.
+    d->replies->takeInput = [this] { MSComm->receiveNow(); };
+    MSComm->setReceivePacing(timing::kReceivePacing, [check = d->diag->check()] { return !check->framing(); });
     connect(d->replies, &ReplyStream::addressFound, d->board, &BoardPanel::setAddressText);
     connect(d->replies, &ReplyStream::relayStateFound, d->status, &StatusWindowHost::ApplyRelayState);
     connect(d->replies, &ReplyStream::inputStateFound, d->status, &StatusWindowHost::ApplyInputState);
