@@ -21,6 +21,8 @@ constexpr qint64 kBatch = 32 * 1024;
 // A batch smaller than one read of the system's line buffer comes from a
 // line slower than its reader: the next one waits for the pacing time.
 constexpr qint64 kSmallBatch = 4096;
+// A read this large found the line buffer (4 KiB on Linux) about full.
+constexpr qint64 kFullRead = 2048;
 
 } // namespace
 
@@ -208,22 +210,22 @@ bool QtSerialPort::pacingNow() const
 bool QtSerialPort::gather()
 {
     // One read takes at most what the system's line buffer holds (4 KiB on
-    // Linux); waitForReadyRead(0) looks at the line without waiting and reads
-    // once more when it has bytes.
+    // Linux). While reads come back about that full, more is waiting:
+    // waitForReadyRead(0) looks at the line without waiting and reads once
+    // more. A smaller read means the line is down to the pace of its writer,
+    // and reading on would only chase its next few bytes.
     m_gathering = true;
-    bool emptied = false;
-    while (m_port->isOpen() && m_port->bytesAvailable() < kBatch) {
-        if (!m_port->waitForReadyRead(0)) {
-            emptied = true;
-            break;
-        }
+    qint64 last = m_port->bytesAvailable(); // what the read that raised this brought
+    while (last >= kFullRead && m_port->isOpen() && m_port->bytesAvailable() < kBatch) {
+        const qint64 before = m_port->bytesAvailable();
+        last = m_port->waitForReadyRead(0) ? m_port->bytesAvailable() - before : 0;
     }
     m_gathering = false;
     // Finding the line empty is reported as a timeout; a real failure has
     // been reported through errorOccurred and is left for onError.
     if (m_port->isOpen() && m_port->error() == QSerialPort::TimeoutError)
         m_port->clearError();
-    return emptied;
+    return last < kFullRead;
 }
 
 QSocketNotifier *QtSerialPort::readNotifier() const

@@ -2,6 +2,7 @@
 // buttons, feeding the reply parser and the RX counter.
 #include "terminal/receivepane.h"
 
+#include "app/steadyscrollbar.h"
 #include "app/widgets.h"
 #include "protocol/replystream.h"
 #include "serial/serialport.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -35,6 +37,8 @@ ReceivePane::ReceivePane(QWidget *host, SerialPort *port, ReplyStream *replies, 
     setObjectName(QStringLiteral("receivePane"));
     auto *LblReceive = ui::place<QLabel>(host, QStringLiteral("LblReceive"), 1340, 8, 80, 17, QStringLiteral("接收区"));
     TxtReceive = ui::place<QPlainTextEdit>(host, QStringLiteral("TxtReceive"), 1340, 28, 450, 200);
+    m_bar = new ui::SteadyScrollBar(Qt::Vertical);
+    TxtReceive->setVerticalScrollBar(m_bar);
     TxtReceive->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The box is a working buffer rewritten many times a second: no undo history.
     TxtReceive->setUndoRedoEnabled(false);
@@ -205,6 +209,11 @@ void ReceivePane::syncBox(qsizetype limit)
     }
     QTextDocument *doc = TxtReceive->document();
     const bool moveCaret = m_pendingMoveCaret;
+    // The bar's range grows with the text, then its value follows the caret:
+    // one paint at most, for where the handle ends up.
+    ui::SteadyScrollBar *bar = m_bar;
+    bar->holdPaint();
+    const auto release = qScopeGuard([bar] { bar->releasePaint(); });
     m_selfEdit = true;
     qsizetype position = 0, anchor = 0;
     if (m_reset) {

@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QString>
 
+namespace ui {
+class SteadyScrollBar;
+}
 class QCheckBox;
 class QPlainTextEdit;
 class QPushButton;
@@ -89,6 +92,7 @@ private:
     ReplyStream *m_replies;
     TrafficCounters *m_counters;
     QPlainTextEdit *TxtReceive = nullptr;
+    ui::SteadyScrollBar *m_bar = nullptr; // TxtReceive's vertical bar
     QCheckBox *ChkHexReceive = nullptr;
     QCheckBox *ChkAutoClear = nullptr;
     QPushButton *CmdStopdisp = nullptr;
