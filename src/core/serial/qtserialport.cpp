@@ -17,10 +17,13 @@ qint64 readBufferFor(int inBufferSize)
 }
 
 // With pacing, one receive event takes at most this much.
-constexpr qint64 kBatch = 32 * 1024;
-// A batch smaller than one read of the system's line buffer comes from a
-// line slower than its reader: the next one waits for the pacing time.
-constexpr qint64 kSmallBatch = 4096;
+constexpr qint64 kBatch = 8 * 1024;
+// A pause lasts about as long as the line takes to bring this much at its
+// recent rate (one read of the system's line buffer), at most the pacing time:
+// a slow line waits the whole pacing time, a flood not at all.
+constexpr double kPauseBytes = 4096;
+// The line's rate is measured over windows at least this long.
+constexpr qint64 kRateWindowNs = 20'000'000;
 // A read this large found the line buffer (4 KiB on Linux) about full.
 constexpr qint64 kFullRead = 2048;
 
@@ -53,6 +56,9 @@ void QtSerialPort::closeInternal()
 {
     m_pause->stop();
     m_paused = false;
+    m_rateClock.invalidate();
+    m_rateBytes = 0;
+    m_bytesPerMs = 0;
     if (m_port->isOpen())
         m_port->close();
     m_device.clear();
@@ -188,18 +194,33 @@ void QtSerialPort::onReadyRead()
     if (m_inReceiveEvent || m_gathering || !m_port->isOpen() || m_rThreshold <= 0)
         return;
     // The line is read until it is empty (or a batch is full), so that a
-    // stream costs one event per batch rather than one per read. Only a
-    // small batch that emptied the line is followed by a pause: a flood is
-    // not held back where the reader momentarily outruns its writer.
-    const bool pause = pacingNow() && gather() && m_port->bytesAvailable() < kSmallBatch;
+    // stream costs one event per batch rather than one per read. A batch
+    // that emptied the line is followed by a pause.
+    const bool pacing = pacingNow();
+    const bool emptied = pacing && gather();
+    if (pacing)
+        measureRate(m_port->bytesAvailable());
     // One event per batch: a handler that reads everything ends the loop; a
     // handler that leaves bytes waiting gets the next event with the next readyRead.
     m_inReceiveEvent = true;
     if (m_port->isOpen() && m_port->bytesAvailable() >= m_rThreshold)
         raiseComm(comEvReceive);
     m_inReceiveEvent = false;
-    if (pause)
+    if (emptied)
         pauseReceive();
+}
+
+void QtSerialPort::measureRate(qint64 bytes)
+{
+    if (!m_rateClock.isValid())
+        m_rateClock.start();
+    m_rateBytes += bytes;
+    const qint64 ns = m_rateClock.nsecsElapsed();
+    if (ns >= kRateWindowNs) {
+        m_bytesPerMs = double(m_rateBytes) * 1e6 / double(ns);
+        m_rateBytes = 0;
+        m_rateClock.restart();
+    }
 }
 
 bool QtSerialPort::pacingNow() const
@@ -244,11 +265,14 @@ void QtSerialPort::pauseReceive()
     QSocketNotifier *watcher = readNotifier();
     if (!watcher)
         return;
+    const double ms = m_bytesPerMs > 0 ? kPauseBytes / m_bytesPerMs : m_pacingMs;
+    if (ms < 1)
+        return;
     // Qt turns its watcher on again whenever something reads from the port;
     // until then the line is not looked at, and the bytes wait in the system.
     watcher->setEnabled(false);
     m_paused = true;
-    m_pause->start(m_pacingMs);
+    m_pause->start(int(qMin<double>(ms, m_pacingMs)));
 }
 
 void QtSerialPort::receiveNow()

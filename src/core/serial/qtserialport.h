@@ -2,6 +2,8 @@
 
 #include "serial/serialport.h"
 
+#include <QElapsedTimer>
+
 #include <memory>
 
 class QSerialPort;
@@ -43,8 +45,10 @@ private:
     bool pacingNow() const;
     // Reads until the line is empty or a batch is full; true when emptied.
     bool gather();
-    // Stops watching the line for the pacing time after a receive event.
+    // Stops watching the line for a while after a receive event.
     void pauseReceive();
+    // Keeps the line's recent rate (m_bytesPerMs) from the batches read.
+    void measureRate(qint64 bytes);
     // QSerialPort's watcher of the line's readability (it makes a new one
     // at each opening); nullptr where it has none of that kind.
     QSocketNotifier *readNotifier() const;
@@ -56,5 +60,8 @@ private:
     // The line is not being watched until m_pause ends.
     bool m_paused = false;
     bool m_gathering = false;
+    QElapsedTimer m_rateClock;
+    qint64 m_rateBytes = 0;
+    double m_bytesPerMs = 0;
     QTimer *m_pause = nullptr;
 };
