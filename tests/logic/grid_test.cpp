@@ -19,8 +19,8 @@ protected:
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     }
-    QCheckBox *in(int s, int i) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
-    QCheckBox *out(int s, int k) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
+    QCheckBox *in(int s, int i) { return gridIn(w.get(), s, i); }
+    QCheckBox *out(int s, int k) { return gridOut(w.get(), s, k); }
     // A real mouse click on the box's indicator, scrolling the grid so the box is in view.
     void click(QCheckBox *box)
     {
@@ -28,20 +28,7 @@ protected:
         control<QScrollBar>(w.get(), QStringLiteral("VScroll1"))->setValue(qBound(0, (y - 300) / 20 * 20, 620));
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     }
-    // Which boxes of the whole grid are greyed, as "in3(8)" / "out2(2)".
-    QStringList greyed()
-    {
-        QStringList g;
-        for (int s = 1; s <= 8; ++s) {
-            for (int i = 0; i < 16; ++i)
-                if (!in(s, i)->isEnabled())
-                    g << QStringLiteral("in%1(%2)").arg(s).arg(i);
-            for (int k = 0; k < 8; ++k)
-                if (!out(s, k)->isEnabled())
-                    g << QStringLiteral("out%1(%2)").arg(s).arg(k);
-        }
-        return g;
-    }
+    QStringList greyed() { return greyedGridBoxes(w.get()); }
     static QString rng(int s, int from, int to, bool output)
     {
         QStringList g;

@@ -44,8 +44,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
         dialogs.messages.clear();
     }
-    QCheckBox *in(int s, int i) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("incheck%1").arg(s), i)); }
-    QCheckBox *out(int s, int k) { return control<QCheckBox>(w.get(), ui::arrayName(QStringLiteral("outcheck%1").arg(s), k)); }
+    QCheckBox *in(int s, int i) { return gridIn(w.get(), s, i); }
+    QCheckBox *out(int s, int k) { return gridOut(w.get(), s, k); }
     QAction *action(const char *name) { return control<QAction>(w.get(), QLatin1String(name)); }
 
     GridState state()
@@ -65,20 +65,7 @@ protected:
         }
         return g;
     }
-    // Which boxes are greyed, as "in3(8)" / "out2(2)".
-    QStringList greyed()
-    {
-        QStringList g;
-        for (int s = 1; s <= 8; ++s) {
-            for (int i = 0; i < 16; ++i)
-                if (!in(s, i)->isEnabled())
-                    g << QStringLiteral("in%1(%2)").arg(s).arg(i);
-            for (int k = 0; k < 8; ++k)
-                if (!out(s, k)->isEnabled())
-                    g << QStringLiteral("out%1(%2)").arg(s).arg(k);
-        }
-        return g;
-    }
+    QStringList greyed() { return greyedGridBoxes(w.get()); }
     QString write(const QString &name, const QByteArray &bytes)
     {
         const QString path = dir.filePath(name);

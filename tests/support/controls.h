@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -62,4 +63,29 @@ inline bool buttonsFree(const QObject *root, std::initializer_list<const char *>
             return false;
     }
     return true;
+}
+
+// The step grid's boxes: input i (0..15) and output k (0..7) of step s (1..8).
+inline QCheckBox *gridIn(const QObject *root, int s, int i)
+{
+    return control<QCheckBox>(root, QStringLiteral("incheck%1").arg(s), i);
+}
+inline QCheckBox *gridOut(const QObject *root, int s, int k)
+{
+    return control<QCheckBox>(root, QStringLiteral("outcheck%1").arg(s), k);
+}
+
+// Which boxes of the whole grid are greyed, as "in3(8)" / "out2(2)".
+inline QStringList greyedGridBoxes(const QObject *root)
+{
+    QStringList g;
+    for (int s = 1; s <= 8; ++s) {
+        for (int i = 0; i < 16; ++i)
+            if (!gridIn(root, s, i)->isEnabled())
+                g << QStringLiteral("in%1(%2)").arg(s).arg(i);
+        for (int k = 0; k < 8; ++k)
+            if (!gridOut(root, s, k)->isEnabled())
+                g << QStringLiteral("out%1(%2)").arg(s).arg(k);
+    }
+    return g;
 }
