@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <limits>
 
 class SerialPort;
 
@@ -37,6 +38,14 @@ public:
     void setWatchAll(bool all) { m_watchAll = all; }
     // Received bytes are being framed: their timing counts.
     bool framing() const { return m_watchAll || m_client.busy(); }
+    // How long the port may leave the line unread at this moment, in ms. The
+    // bytes of a paused read are stamped up to a pause late, so while frames
+    // are timed a pause lasts at most a quarter of the frame gap: a silence
+    // that ends a frame still looks like one. Without framing, any pause.
+    int readPauseLimitMs() const
+    {
+        return framing() ? int(m_client.gapUs() / 4000) : std::numeric_limits<int>::max();
+    }
 
     // A message from elsewhere (an opening that failed, a reconnect).
     void note(const QString &message);

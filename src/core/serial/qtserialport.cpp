@@ -196,7 +196,7 @@ void QtSerialPort::onReadyRead()
     // The line is read until it is empty (or a batch is full), so that a
     // stream costs one event per batch rather than one per read. A batch
     // that emptied the line is followed by a pause.
-    const bool pacing = pacingNow();
+    const bool pacing = pacingNow() > 0;
     const bool emptied = pacing && gather();
     if (pacing)
         measureRate(m_port->bytesAvailable());
@@ -223,9 +223,11 @@ void QtSerialPort::measureRate(qint64 bytes)
     }
 }
 
-bool QtSerialPort::pacingNow() const
+int QtSerialPort::pacingNow() const
 {
-    return m_pacingMs > 0 && m_port->isOpen() && (!m_pacingAllowed || m_pacingAllowed());
+    if (m_pacingMs <= 0 || !m_port->isOpen())
+        return 0;
+    return m_pacingLimit ? qBound(0, m_pacingLimit(), m_pacingMs) : m_pacingMs;
 }
 
 bool QtSerialPort::gather()
@@ -260,19 +262,20 @@ QSocketNotifier *QtSerialPort::readNotifier() const
 
 void QtSerialPort::pauseReceive()
 {
-    if (m_rThreshold <= 0 || !pacingNow())
+    const int longest = pacingNow();
+    if (m_rThreshold <= 0 || longest <= 0)
         return;
     QSocketNotifier *watcher = readNotifier();
     if (!watcher)
         return;
-    const double ms = m_bytesPerMs > 0 ? kPauseBytes / m_bytesPerMs : m_pacingMs;
+    const double ms = qMin<double>(m_bytesPerMs > 0 ? kPauseBytes / m_bytesPerMs : longest, longest);
     if (ms < 1)
         return;
     // Qt turns its watcher on again whenever something reads from the port;
     // until then the line is not looked at, and the bytes wait in the system.
     watcher->setEnabled(false);
     m_paused = true;
-    m_pause->start(int(qMin<double>(ms, m_pacingMs)));
+    m_pause->start(int(ms));
 }
 
 void QtSerialPort::receiveNow()

@@ -41,8 +41,8 @@ private:
     void onBytesWritten(qint64 n);
     void onError(int error);
     void closeInternal();
-    // Pacing applies now (set, and allowed by its caller).
-    bool pacingNow() const;
+    // The longest pause allowed now, in ms (0: no pacing).
+    int pacingNow() const;
     // Reads until the line is empty or a batch is full; true when emptied.
     bool gather();
     // Stops watching the line for a while after a receive event.

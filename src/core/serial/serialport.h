@@ -70,13 +70,13 @@ public:
     // wakes the program. With pacing, after a receive event the port leaves
     // the line alone for up to ms milliseconds and then reports in one event
     // everything that came meanwhile; the first bytes after a silence are
-    // reported at once. It applies only while allowed() says so: whoever
-    // times the gaps between frames says no. 0 (the default): an event for
-    // every read.
-    void setReceivePacing(int ms, std::function<bool()> allowed = {})
+    // reported at once. longest() says how long a pause may last at this
+    // moment (0: none): whoever times the gaps between frames allows only a
+    // pause well inside a gap. 0 (the default): an event for every read.
+    void setReceivePacing(int ms, std::function<int()> longest = {})
     {
         m_pacingMs = ms;
-        m_pacingAllowed = std::move(allowed);
+        m_pacingLimit = std::move(longest);
     }
     int receivePacing() const { return m_pacingMs; }
     // Ends a pause now: the bytes waiting on the line are read and reported
@@ -118,7 +118,7 @@ protected:
     int m_inputMode = InputModeText;
     int m_commEvent = 0;
     int m_pacingMs = 0;
-    std::function<bool()> m_pacingAllowed;
+    std::function<int()> m_pacingLimit;
 };
 
 // The parsed form of a Settings text.

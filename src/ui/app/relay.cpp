@@ -191,10 +191,10 @@ void relay::wireGroups()
     d->replies->addressText = [this] { return d->board->addressText(); };
     // A stream nobody waits on is read in batches; the parser's tick takes in
     // what has arrived first, so its answers come on the ticks they always
-    // did. The answer checks time the gaps between frames: no pacing while
-    // they look at the line.
+    // did. While the answer checks time the gaps between frames, a pause stays
+    // well inside a gap.
     d->replies->takeInput = [this] { MSComm->receiveNow(); };
-    MSComm->setReceivePacing(timing::kReceivePacing, [check = d->diag->check()] { return !check->framing(); });
+    MSComm->setReceivePacing(timing::kReceivePacing, [check = d->diag->check()] { return check->readPauseLimitMs(); });
     connect(d->replies, &ReplyStream::addressFound, d->board, &BoardPanel::setAddressText);
     connect(d->replies, &ReplyStream::relayStateFound, d->status, &StatusWindowHost::ApplyRelayState);
     connect(d->replies, &ReplyStream::inputStateFound, d->status, &StatusWindowHost::ApplyInputState);
