@@ -40,7 +40,24 @@ TEST(SteadyScrollBar, RepaintsOnlyWhenTheHandleOrItsEndsChange)
     QTest::qWait(50);
     EXPECT_EQ(counter.paints, 0);
 
+    // A short text that shrinks and grows: nothing to scroll, only the lines
+    // in view (the page step) change, and so does nothing painted.
+    bar.setRange(0, 0);
+    QTest::qWait(50);
+    const int empty = counter.paints;
+    for (int i = 1; i <= 12; ++i) {
+        bar.holdPaint();
+        bar.setPageStep(13 - i);
+        bar.releasePaint();
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(counter.paints, empty);
+
     // Scrolled to the end: the handle moves and the bar is painted.
+    bar.setRange(0, 10000);
+    bar.setPageStep(12);
+    QTest::qWait(50);
+    counter.paints = 0;
     bar.setValue(bar.maximum());
     EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 2000));
 

@@ -4,6 +4,13 @@
 
 namespace ui {
 
+SteadyScrollBar::SteadyScrollBar(Qt::Orientation orientation, QWidget *parent) : QScrollBar(orientation, parent)
+{
+    // Painted over its whole rectangle, so a repaint of the bar does not
+    // repaint the box and the window behind it as well.
+    setAutoFillBackground(true);
+}
+
 SteadyScrollBar::Look SteadyScrollBar::look() const
 {
     QStyleOptionSlider option;
@@ -20,7 +27,9 @@ SteadyScrollBar::Look SteadyScrollBar::look() const
 
 void SteadyScrollBar::sliderChange(SliderChange change)
 {
-    if (change == SliderRangeChange || change == SliderValueChange) {
+    // A text box sets its page step (the lines in view) each time it lays
+    // out, as well as range and value; all three show only through the handle.
+    if (change == SliderRangeChange || change == SliderValueChange || change == SliderStepsChange) {
         if (m_held > 0) {
             m_changedWhileHeld = true;
             return;

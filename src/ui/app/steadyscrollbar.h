@@ -13,9 +13,9 @@ namespace ui {
 class SteadyScrollBar : public QScrollBar
 {
 public:
-    using QScrollBar::QScrollBar;
+    explicit SteadyScrollBar(Qt::Orientation orientation, QWidget *parent = nullptr);
 
-    // Range and value changes made between these two (a text put in, then
+    // Range, value and page-step changes made between these two (a text put in, then
     // the view following it) repaint once at the end, if the picture changed:
     // on the way the handle may pass through places it ends up not showing.
     void holdPaint() { ++m_held; }
