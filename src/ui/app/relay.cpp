@@ -206,8 +206,10 @@ void relay::wireGroups()
     d->counterFrame->setInterval(timing::kDisplayFrame);
     connect(d->counterFrame, &QTimer::timeout, this, &relay::ShowCounters);
     connect(d->counters, &TrafficCounters::changed, this, [this] {
-        // A TX change (rare) shows at once; RX follows the reads at frame rate.
-        if (!d->countersShown.isValid() || d->countersShown.elapsed() >= timing::kDisplayFrame
+        // A TX change (rare) shows at once; RX follows the reads at frame
+        // rate, in the receive box's frame when it has one (one repaint for
+        // both), and at once should timers fall behind under a busy loop.
+        if (!d->countersShown.isValid() || d->countersShown.elapsed() >= 2 * timing::kDisplayFrame
             || d->TxtTXCount->text() != d->counters->txText())
             ShowCounters();
         else if (!d->counterFrame->isActive())
@@ -215,6 +217,10 @@ void relay::wireGroups()
         // A steady stream can keep the clock's timer from running: reads run it.
         if (d->clockShown.isValid() && d->clockShown.elapsed() >= timing::kClockOverdue)
             TmrNowTime_Timer();
+    });
+    connect(d->receive, &ReceivePane::displayFrame, this, [this] {
+        if (d->counterFrame->isActive())
+            ShowCounters();
     });
     connect(d->session, &BoardSession::portNotOpen, this,
             [this] { d->messages.show(Messages::portNotOpen(), Dialogs::Warning); });

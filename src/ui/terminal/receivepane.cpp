@@ -177,6 +177,7 @@ void ReceivePane::flushReceiveBox()
 void ReceivePane::updateReceiveBox()
 {
     m_receiveFlush->stop();
+    emit displayFrame();
     const bool wasInView = m_inView;
     m_inView = boxInView();
     if (!m_inView) {

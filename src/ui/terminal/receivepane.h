@@ -48,6 +48,9 @@ public:
 signals:
     // Every piece of received bytes, as read from the port, in either mode.
     void bytesReceived(const QByteArray &bytes);
+    // The receive box's frame: whatever else a stream changes on screen (the
+    // RX counter) is best shown now, so that one repaint covers both.
+    void displayFrame();
 
 public slots:
     // The port's event: received data (2); the send event (1) needs nothing.
