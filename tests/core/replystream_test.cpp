@@ -82,6 +82,28 @@ TEST(ReplyStream, TrimmedTextAsksTheViewToShowWhatWaits)
     EXPECT_EQ(r.timer()->objectName(), "Timer2");
 }
 
+TEST(ReplyStream, AFloodIsCutAsItArrivesAndItsLastAnswerStillApplies)
+{
+    ReplyStream r;
+    r.timer()->setInterval(3600 * 1000); // running, but its ticks never come
+    r.addressText = [] { return QStringLiteral("33"); };
+    QSignalSpy relays(&r, &ReplyStream::relayStateFound);
+    // Sixteen megabytes of bytes that are no answer, in reads of 8 KiB,
+    // faster than any tick: the waiting text stays short all along.
+    const QString piece = QStringLiteral("5A").repeated(8 * 1024);
+    for (int i = 0; i < 2048; ++i) {
+        r.feed(piece);
+        ASSERT_LT(r.tempstatus.size(), ReplyStream::kFloodBacklog + piece.size());
+    }
+    EXPECT_LT(r.tempstatus.capacity(), 2 * (ReplyStream::kFloodBacklog + piece.size()));
+    // An answer at the end of the flood is applied once the flood is cut.
+    r.feed(answer("2101015A"));
+    for (int i = 0; i < 20 && relays.isEmpty(); ++i)
+        r.Timer2_Timer();
+    ASSERT_EQ(relays.size(), 1);
+    EXPECT_EQ(relays[0][0].value<uint8_t>(), 0x5A);
+}
+
 TEST(TrafficCounters, CountPast32BitsAndShowTheStatusRowTexts)
 {
     TrafficCounters c;

@@ -19,7 +19,10 @@ ReplyStream::ReplyStream(QObject *parent) : QObject(parent)
 void ReplyStream::feed(const QString &hexText)
 {
     tempstatus += hexText;
-    catchUp();
+    if (tempstatus.size() >= kFloodBacklog && Timer2->isActive())
+        Timer2_Timer();
+    else
+        catchUp();
 }
 
 void ReplyStream::catchUp()

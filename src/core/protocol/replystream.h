@@ -31,8 +31,14 @@ public:
     std::function<void()> takeInput;
 
     // New received text. When the tick is overdue (a busy event loop runs
-    // timers late) it runs now.
+    // timers late) it runs now, and so it does once kFloodBacklog characters
+    // wait.
     void feed(const QString &hexText);
+    // A flood brings megabytes between two ticks, which the tick then cuts
+    // down to their newest part. A tick runs as soon as this much waits, so
+    // the waiting text never holds more; a real line brings at most 48,000
+    // characters (12 Mbaud) between two ticks and never reaches it.
+    static constexpr qsizetype kFloodBacklog = 256 * 1024;
     // Received bytes that were not shown as hexadecimal: nothing to parse,
     // but an overdue tick still runs.
     void catchUp();
