@@ -24,6 +24,7 @@
 #include <QTextOption>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -112,7 +113,14 @@ void ReceivePane::setReceiveBox(const QString &text)
 
 void ReceivePane::dropBoxHead(qsizetype count)
 {
-    m_text.remove(0, count);
+    // Within the same buffer, so that the room stays at its end where the
+    // next appends go. QString::remove leaves it at the front, where appending
+    // reuses it only in a buffer a third empty: a full box's text would
+    // settle in a buffer twice its size.
+    const qsizetype keep = m_text.size() - count;
+    QChar *text = m_text.data();
+    std::copy(text + count, text + count + keep, text);
+    m_text.truncate(keep);
     if (m_reset)
         return;
     if (count <= m_inDoc) {
@@ -146,6 +154,11 @@ void ReceivePane::appendReceiveBox(const QString &text, bool moveCaret)
         return;
     if (!boxBehind())
         m_pendingSince.start();
+    // A long text gets one buffer of the box's largest size, rather than
+    // one twice as large as it grows past a power of two.
+    const qsizetype needed = m_text.size() + text.size();
+    if (needed > m_text.capacity() && needed > receive::kBoxKeep / 2)
+        m_text.reserve(qMax(needed, receive::kBoxLimit + receive::kTextUpdateLimit));
     m_text += text;
     m_pendingMoveCaret = m_pendingMoveCaret || moveCaret;
     // Keep the box bounded: drop the oldest text in one go once it is too long.
