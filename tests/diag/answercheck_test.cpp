@@ -79,11 +79,16 @@ TEST_F(Check, ANewRequestEndsTheOneStillWaitingAndBroadcastsWaitForNothing)
     QSignalSpy changed(&check, &AnswerCheck::changed);
     check.client()->setTimeoutMs(10000);
     // Nothing awaited: the port may pause as long as it likes. While an
-    // answer is awaited, a paused read stays well inside a frame gap.
+    // answer is awaited, a paused read stays well inside a frame gap, and
+    // more so while the monitor times every frame.
     EXPECT_GE(check.readPauseLimitMs(), 1000);
     check.frameWritten(frames::ReadRelaysFrame(33));
     EXPECT_GE(check.readPauseLimitMs(), 1);
+    EXPECT_LE(check.readPauseLimitMs() * 2000, check.client()->gapUs());
+    check.setWatchAll(true);
+    EXPECT_GE(check.readPauseLimitMs(), 1);
     EXPECT_LE(check.readPauseLimitMs() * 4000, check.client()->gapUs());
+    check.setWatchAll(false);
     check.frameWritten(frames::SetAddressFrame(7)); // a broadcast: nobody answers
     EXPECT_EQ(check.noAnswer(), 1);
     check.frameWritten(frames::PortGreetingFrame());

@@ -39,12 +39,19 @@ public:
     // Received bytes are being framed: their timing counts.
     bool framing() const { return m_watchAll || m_client.busy(); }
     // How long the port may leave the line unread at this moment, in ms. The
-    // bytes of a paused read are stamped up to a pause late, so while frames
-    // are timed a pause lasts at most a quarter of the frame gap: a silence
-    // that ends a frame still looks like one. Without framing, any pause.
+    // bytes of a paused read are stamped up to a pause late, so a silence
+    // between two frames can look that much shorter. While every frame on the
+    // line is timed (the monitor), a pause lasts at most a quarter of the
+    // frame gap; while only an answer is awaited, half of it: the answer
+    // comes in one burst and its end is the silence after it, found at most
+    // a pause late. Otherwise any pause.
     int readPauseLimitMs() const
     {
-        return framing() ? int(m_client.gapUs() / 4000) : std::numeric_limits<int>::max();
+        if (m_watchAll)
+            return int(m_client.gapUs() / 4000);
+        if (m_client.busy())
+            return int(m_client.gapUs() / 2000);
+        return std::numeric_limits<int>::max();
     }
 
     // A message from elsewhere (an opening that failed, a reconnect).
