@@ -113,6 +113,9 @@ void ReceivePane::setReceiveBox(const QString &text)
 
 void ReceivePane::dropBoxHead(qsizetype count)
 {
+    count = qBound<qsizetype>(0, count, m_text.size());
+    if (count == 0)
+        return;
     // Within the same buffer, so that the room stays at its end where the
     // next appends go. QString::remove leaves it at the front, where appending
     // reuses it only in a buffer a third empty: a full box's text would
