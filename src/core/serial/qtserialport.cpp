@@ -196,7 +196,8 @@ void QtSerialPort::onReadyRead()
     // The line is read until it is empty (or a batch is full), so that a
     // stream costs one event per batch rather than one per read. A batch
     // that emptied the line is followed by a pause.
-    const bool pacing = pacingNow() > 0;
+    const int longest = pacingNow();
+    const bool pacing = longest > 0;
     const bool emptied = pacing && gather();
     if (pacing)
         measureRate(m_port->bytesAvailable());
@@ -207,7 +208,7 @@ void QtSerialPort::onReadyRead()
         raiseComm(comEvReceive);
     m_inReceiveEvent = false;
     if (emptied)
-        pauseReceive();
+        pauseReceive(longest);
 }
 
 void QtSerialPort::measureRate(qint64 bytes)
@@ -251,18 +252,24 @@ bool QtSerialPort::gather()
     return last < kFullRead;
 }
 
-QSocketNotifier *QtSerialPort::readNotifier() const
+QSocketNotifier *QtSerialPort::readNotifier()
 {
+    // Looked up once per opening: QSerialPort keeps it until it closes.
+    const qintptr handle = qintptr(m_port->handle());
+    if (m_readNotifier && m_readNotifier->socket() == handle)
+        return m_readNotifier;
+    m_readNotifier = nullptr;
     const auto notifiers = m_port->findChildren<QSocketNotifier *>(Qt::FindDirectChildrenOnly);
     for (QSocketNotifier *n : notifiers)
-        if (n->type() == QSocketNotifier::Read && n->socket() == qintptr(m_port->handle()))
-            return n;
-    return nullptr;
+        if (n->type() == QSocketNotifier::Read && n->socket() == handle) {
+            m_readNotifier = n;
+            break;
+        }
+    return m_readNotifier;
 }
 
-void QtSerialPort::pauseReceive()
+void QtSerialPort::pauseReceive(int longest)
 {
-    const int longest = pacingNow();
     if (m_rThreshold <= 0 || longest <= 0)
         return;
     QSocketNotifier *watcher = readNotifier();

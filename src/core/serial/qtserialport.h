@@ -3,6 +3,7 @@
 #include "serial/serialport.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 
 #include <memory>
 
@@ -45,13 +46,13 @@ private:
     int pacingNow() const;
     // Reads until the line is empty or a batch is full; true when emptied.
     bool gather();
-    // Stops watching the line for a while after a receive event.
-    void pauseReceive();
+    // Stops watching the line for up to longest ms after a receive event.
+    void pauseReceive(int longest);
     // Keeps the line's recent rate (m_bytesPerMs) from the batches read.
     void measureRate(qint64 bytes);
     // QSerialPort's watcher of the line's readability (it makes a new one
     // at each opening); nullptr where it has none of that kind.
-    QSocketNotifier *readNotifier() const;
+    QSocketNotifier *readNotifier();
 
     std::shared_ptr<const PortResolver> m_resolver;
     QSerialPort *m_port;
@@ -64,4 +65,5 @@ private:
     qint64 m_rateBytes = 0;
     double m_bytesPerMs = 0;
     QTimer *m_pause = nullptr;
+    QPointer<QSocketNotifier> m_readNotifier;
 };
