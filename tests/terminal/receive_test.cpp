@@ -419,3 +419,27 @@ TEST_F(Receive, ABoxInsideAScrollAreaFollowsWhenItIsScrolledIntoView)
     EXPECT_TRUE(QTest::qWaitFor([&] { return edit->toPlainText() == QLatin1String("0102030405"); }, 2000));
     area.takeWidget()->setParent(nullptr);
 }
+
+TEST_F(Receive, CrLfLinesKeepTheBoxAndItsTextAlignedAcrossDropsAndSplitReads)
+{
+    showReceiveBox();
+    textMode();
+    // A line break split between two reads is one line break, as in one read.
+    port->receive("a\r");
+    w->receivePane()->flushReceiveBox();
+    port->receive("\nb\r\n");
+    EXPECT_EQ(box(), "a\nb\n");
+
+    // Hours of CR LF lines: the box keeps its size and shows the newest text.
+    w->receivePane()->CmdClearReceive_Click();
+    QByteArray chunk;
+    for (int n = 0; n < 100; ++n)
+        chunk += QByteArray(78, char('A' + n % 26)) + "\r\n";
+    for (int n = 0; n < 600; ++n) // 4.8 MB: several drops of the box's head
+        port->receive(chunk);
+    const QString text = box();
+    EXPECT_GE(text.size(), receive::kBoxKeep * 79 / 80);
+    EXPECT_LE(text.size(), receive::kBoxLimit);
+    EXPECT_TRUE(text.endsWith(QString(78, QChar('A' + 99 % 26)) + '\n'));
+    EXPECT_EQ(text, w->receivePane()->receiveBoxHead(receive::kBoxLimit));
+}

@@ -1,7 +1,9 @@
-// The send box's rules without any widget: typing, hex sending, text mapping, period.
+// The terminal's text rules without any widget: the send box's typing, hex
+// sending, text mapping and period, and the line breaks of received text.
 #include "qtprint.h"
 
 #include "terminal/gbk.h"
+#include "terminal/receiveformat.h"
 #include "terminal/sendbox.h"
 
 #include <gtest/gtest.h>
@@ -105,4 +107,24 @@ TEST(SendBoxPeriod, LeadingNumberAsWholeMilliseconds)
     EXPECT_EQ(periodMilliseconds(QStringLiteral("12.5")), 12);
     EXPECT_EQ(periodMilliseconds(QStringLiteral("-5")), -1);
     EXPECT_EQ(periodMilliseconds(QStringLiteral("99999999999")), -1);
+}
+
+TEST(ReceiveLineBreaks, CrLfAndLoneCrBecomeOneLfAlsoWhenThePairIsSplit)
+{
+    const auto join = [](const char *piece, bool &cr) {
+        QString text = QString::fromLatin1(piece);
+        receive::joinCrLf(text, cr);
+        return text;
+    };
+    bool cr = false;
+    EXPECT_EQ(join("ab", cr), "ab");
+    EXPECT_EQ(join("a\r\nb\rc\r\r\nd\n", cr), "a\nb\nc\n\nd\n");
+    EXPECT_FALSE(cr);
+    EXPECT_EQ(join("x\r", cr), "x\n");
+    EXPECT_TRUE(cr);
+    EXPECT_EQ(join("\ny\r", cr), "y\n");
+    EXPECT_EQ(join("\r", cr), "\n"); // a CR after a CR is a line break of its own
+    EXPECT_EQ(join("\n", cr), "");
+    EXPECT_FALSE(cr);
+    EXPECT_EQ(join("\n", cr), "\n");
 }

@@ -15,4 +15,30 @@ QString hexText(const QByteArray &bytes)
     return text;
 }
 
+void joinCrLf(QString &text, bool &crPending)
+{
+    if (text.isEmpty())
+        return;
+    const bool skipFirst = crPending && text.front() == u'\n';
+    crPending = text.back() == u'\r';
+    qsizetype in = skipFirst ? 1 : text.indexOf(u'\r');
+    if (in < 0)
+        return;
+    // Everything before the first CR stays where it is.
+    qsizetype out = skipFirst ? 0 : in;
+    QChar *data = text.data();
+    const qsizetype size = text.size();
+    while (in < size) {
+        const QChar c = data[in++];
+        if (c == u'\r') {
+            data[out++] = u'\n';
+            if (in < size && data[in] == u'\n')
+                ++in;
+        } else {
+            data[out++] = c;
+        }
+    }
+    text.truncate(out);
+}
+
 } // namespace receive

@@ -10,6 +10,13 @@ namespace receive {
 // The bytes 01 3A FF give "013AFF".
 QString hexText(const QByteArray &bytes);
 
+// Received text as the receive box holds it: a CR LF pair, or a CR alone,
+// becomes one LF. The box shows each as one line break, and its document
+// holds one character for it, so the box's text and its document count the
+// same characters. crPending carries a CR that ended the previous piece: an
+// LF that starts this one is its pair and is dropped.
+void joinCrLf(QString &text, bool &crPending);
+
 // The receive box keeps at most this many characters; when it grows past it,
 // the oldest text is dropped down to kBoxKeep characters at once, so that
 // trimming stays rare.

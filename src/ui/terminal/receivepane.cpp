@@ -336,6 +336,7 @@ void ReceivePane::ReceiveHex()
         // These bytes were shown as hexadecimal: a character half received
         // in text mode before them can never be completed.
         m_rxDecoder.reset();
+        m_rxCr = false;
         m_counters->addReceived(bytes.size());
         autoClearReceiveBox();
         m_replies->feed(chunk);
@@ -354,7 +355,8 @@ void ReceivePane::ReceiveText()
     if (!bytes.isEmpty())
         emit bytesReceived(bytes);
     m_counters->addReceived(bytes.size());
-    const QString text = m_rxDecoder.decode(bytes);
+    QString text = m_rxDecoder.decode(bytes);
+    receive::joinCrLf(text, m_rxCr);
     if (!DisplayStopped)
         appendReceiveBox(text, true);
     autoClearReceiveBox();

@@ -116,4 +116,6 @@ private:
     QElapsedTimer m_pendingSince;
     // Keeps a double-byte character split across receive events whole.
     gbk::StreamDecoder m_rxDecoder;
+    // The last received text ended with CR: an LF that starts the next is its pair.
+    bool m_rxCr = false;
 };
