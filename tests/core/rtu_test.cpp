@@ -78,6 +78,8 @@ TEST(RtuFramer, SplitsByLengthAndReportsNoise)
         {"a program step", {step}, "F:" + QString::fromLatin1(step.toHex())},
         {"garbled answer, nothing expected", {corrupt(kRelays33)}, "N:" + QString::fromLatin1(corrupt(kRelays33).toHex())},
         {"a lone partial frame", {kRelays33.left(4)}, "N:2101015a"},
+        {"text around an answer", {QByteArray("ab\r\n") + kRelays33 + "4x"}, "N:6162" "0d0a F:2101015ada73 N:34 N:78"},
+        {"an answer right after one byte of text", {"!" + search}, "N:21 F:" + QString::fromLatin1(search.toHex())},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,6 +1,6 @@
 #include "protocol/rtuframer.h"
 
-#include "protocol/frames.h"
+#include "protocol/crc.h"
 
 namespace {
 
@@ -10,6 +10,76 @@ uint16_t word(const QByteArray &b, int i) { return uint16_t(at(b, i) << 8 | at(b
 // Largest RTU frame: 256 bytes; smallest: address, function, CRC.
 constexpr int kMaxFrame = 256;
 constexpr int kMinFrame = 4;
+
+// The lengths a frame starting at head could have (see candidateLengths);
+// at most two, kept without an allocation as the framer asks at every byte.
+struct Lengths
+{
+    int len[2] = {0, 0};
+    int count = 0;
+    void add(int length)
+    {
+        if (length >= 0)
+            len[count++] = length;
+    }
+};
+
+Lengths lengthsAt(const uint8_t *h, qsizetype size)
+{
+    Lengths out;
+    if (size < 2) {
+        out.add(0);
+        return out;
+    }
+    const uint8_t fn = h[1];
+    auto counted = [h, size](int countAt, int before) {
+        if (size <= countAt)
+            return 0;
+        const int len = before + h[countAt] + 2;
+        return len <= kMaxFrame ? len : -1;
+    };
+    if (fn & 0x80) {
+        out.add(5); // exception answer: A fn|80 code CRC
+        return out;
+    }
+    switch (fn) {
+    case 0x01: case 0x02: case 0x03: case 0x04:
+        out.add(counted(2, 3)); // answer: A fn n data.. CRC
+        out.add(8);             // request: A fn start count CRC
+        break;
+    case 0x05: case 0x06:
+        out.add(8); // request, and its echo
+        break;
+    case 0x0F: case 0x10:
+        out.add(8);             // answer: A fn start count CRC
+        out.add(counted(6, 7)); // request: A fn start count n data.. CRC
+        break;
+    case 0x88:
+        out.add(counted(2, 3)); // direct output: A 88 n outputs.. CRC
+        break;
+    case 0x34:
+        if (h[0] == 0x00)
+            out.add(6); // search answer: 00 34 00 N CRC
+        break;
+    default:
+        break;
+    }
+    return out;
+}
+
+// A frame can start one byte before this one: it is a function code the
+// framer knows (0x34 only after 00), or an exception's.
+bool mayBeFunction(uint8_t fn)
+{
+    return (fn & 0x80) || (fn >= 0x01 && fn <= 0x06) || fn == 0x0F || fn == 0x10 || fn == 0x34;
+}
+
+// The last two of these length bytes are the CRC of the ones before, low byte first.
+bool crcHolds(const uint8_t *frame, int length)
+{
+    const uint16_t crc = ModbusCrc16(frame, std::size_t(length - 2));
+    return frame[length - 2] == (crc & 0xFF) && frame[length - 1] == (crc >> 8);
+}
 
 } // namespace
 
@@ -38,49 +108,10 @@ void RtuFramer::expect(uint8_t address, uint8_t function, int length)
     m_expectLength = length >= kMinFrame ? length : 0;
 }
 
-QList<int> RtuFramer::candidateLengths(const QByteArray &h)
+QList<int> RtuFramer::candidateLengths(const QByteArray &head)
 {
-    if (h.size() < 2)
-        return {0};
-    const uint8_t fn = at(h, 1);
-    auto counted = [&h](int countAt, int before) {
-        if (h.size() <= countAt)
-            return 0;
-        const int len = before + at(h, countAt) + 2;
-        return len <= kMaxFrame ? len : -1;
-    };
-    QList<int> out;
-    auto add = [&out](int len) {
-        if (len >= 0)
-            out << len;
-    };
-    if (fn & 0x80) {
-        out << 5; // exception answer: A fn|80 code CRC
-        return out;
-    }
-    switch (fn) {
-    case 0x01: case 0x02: case 0x03: case 0x04:
-        add(counted(2, 3)); // answer: A fn n data.. CRC
-        out << 8;          // request: A fn start count CRC
-        break;
-    case 0x05: case 0x06:
-        out << 8; // request, and its echo
-        break;
-    case 0x0F: case 0x10:
-        out << 8;           // answer: A fn start count CRC
-        add(counted(6, 7)); // request: A fn start count n data.. CRC
-        break;
-    case 0x88:
-        add(counted(2, 3)); // direct output: A 88 n outputs.. CRC
-        break;
-    case 0x34:
-        if (at(h, 0) == 0x00)
-            out << 6; // search answer: 00 34 00 N CRC
-        break;
-    default:
-        break;
-    }
-    return out;
+    const Lengths found = lengthsAt(reinterpret_cast<const uint8_t *>(head.constData()), head.size());
+    return QList<int>(found.len, found.len + found.count);
 }
 
 QList<RtuFrame> RtuFramer::feed(const QByteArray &bytes, qint64 nowUs)
@@ -104,49 +135,64 @@ QList<RtuFrame> RtuFramer::silence(qint64 nowUs)
 
 QList<RtuFrame> RtuFramer::split(bool lineSilent, qint64 nowUs)
 {
+    // The buffer is searched in place and what was taken from its head is
+    // removed once at the end: a long run of noise costs one pass, not a
+    // move of the buffer per byte.
     QList<RtuFrame> out;
+    const auto *data = reinterpret_cast<const uint8_t *>(m_buffer.constData());
+    const qsizetype size = m_buffer.size();
+    qsizetype pos = 0;
+    qsizetype noiseFrom = 0;
     auto flushNoise = [&] {
-        if (!m_noise.isEmpty()) {
-            out.append(RtuFrame{RtuFrame::Noise, m_noise, nowUs});
-            m_noise.clear();
-        }
+        if (pos > noiseFrom)
+            out.append(RtuFrame{RtuFrame::Noise, m_buffer.mid(noiseFrom, pos - noiseFrom), nowUs});
     };
-    while (!m_buffer.isEmpty()) {
+    auto take = [&](RtuFrame::Kind kind, int length) {
+        flushNoise();
+        out.append(RtuFrame{kind, m_buffer.mid(pos, length), nowUs});
+        pos += length;
+        noiseFrom = pos;
+    };
+    while (pos < size) {
+        // Text and other noise: the bytes before one that may be a function
+        // code start no frame.
+        while (pos + 1 < size && !mayBeFunction(data[pos + 1]) && data[pos + 1] != m_expectFunction)
+            ++pos;
+        const uint8_t *head = data + pos;
+        const qsizetype left = size - pos;
         bool waiting = false;
         int found = 0;
-        for (int len : candidateLengths(m_buffer)) {
-            if (len == 0 || len > m_buffer.size()) {
+        const Lengths lengths = lengthsAt(head, left);
+        for (int i = 0; i < lengths.count; ++i) {
+            const int len = lengths.len[i];
+            if (len == 0 || len > left) {
                 waiting = true;
                 continue;
             }
-            if (frames::hasValidCrc(m_buffer.left(len))) {
+            if (crcHolds(head, len)) {
                 found = len;
                 break;
             }
         }
         if (found > 0) {
-            flushNoise();
-            out.append(RtuFrame{RtuFrame::Frame, m_buffer.left(found), nowUs});
-            m_buffer.remove(0, found);
+            take(RtuFrame::Frame, found);
             continue;
         }
         // The awaited answer, garbled: report it whole so that the caller
         // can tell a CRC error from a silent line.
-        const int expected = m_buffer.size() < 2 ? 0 : at(m_buffer, 1) == (m_expectFunction | 0x80) ? 5 : m_expectLength;
-        if (m_expectLength > 0 && expected > 0 && m_buffer.size() >= expected && at(m_buffer, 0) == m_expectAddress
-            && (at(m_buffer, 1) == m_expectFunction || at(m_buffer, 1) == (m_expectFunction | 0x80))) {
-            const int len = expected;
-            flushNoise();
-            out.append(RtuFrame{RtuFrame::BadCrc, m_buffer.left(len), nowUs});
-            m_buffer.remove(0, len);
+        const int exception = m_expectFunction | 0x80;
+        const int expected = left < 2 ? 0 : head[1] == exception ? 5 : m_expectLength;
+        if (m_expectLength > 0 && expected > 0 && left >= expected && head[0] == m_expectAddress
+            && (head[1] == m_expectFunction || head[1] == exception)) {
+            take(RtuFrame::BadCrc, expected);
             continue;
         }
         if (waiting && !lineSilent)
             break;
-        m_noise.append(m_buffer.at(0));
-        m_buffer.remove(0, 1);
+        ++pos; // the head byte is noise
     }
     flushNoise();
+    m_buffer.remove(0, pos);
     return out;
 }
 

@@ -71,7 +71,6 @@ private:
     QList<RtuFrame> split(bool lineSilent, qint64 nowUs);
 
     QByteArray m_buffer;
-    QByteArray m_noise;
     qint64 m_gapUs;
     qint64 m_lastUs = 0;
     uint8_t m_expectAddress = 0;
