@@ -8,10 +8,14 @@ constexpr int kParserTick = 20;
 // A parser tick later than this (1.5 periods) is run by the receive path itself:
 // under a stream that keeps the event loop busy, Qt runs timers late.
 constexpr int kParserOverdue = kParserTick + kParserTick / 2;
-// What the display shows of a stream (the receive box, the RX counter) is
-// brought up to date this often, however many reads arrive: about 30 frames
-// a second. Repainting per read costs far more than receiving.
+// What the receive box shows of a stream is brought up to date this often,
+// however many reads arrive: about 30 frames a second. Repainting per read
+// costs far more than receiving.
 constexpr int kDisplayFrame = 33;
+// The RX counter under a stream is shown about this often, in one of the
+// receive box's frames when they come: digits that change faster cannot be
+// read, and every showing repaints the counter.
+constexpr int kCounterFrame = 100;
 // Received text is collected and put into the receive box this often.
 constexpr int kReceiveBoxUpdate = kDisplayFrame;
 // A steady stream is read at most this often (one wake-up per batch instead

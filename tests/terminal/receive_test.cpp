@@ -4,9 +4,11 @@
 #include "relayfixture.h"
 #include "board/devicestate.h"
 #include "terminal/receiveformat.h"
+#include "timing.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -201,6 +203,28 @@ TEST_F(Receive, CountersAre64Bit)
     w->counters()->addReceived(2147483647);
     port->receive("ab");
     EXPECT_EQ(rx(), "RX:2147483649");
+}
+
+TEST_F(Receive, UnderAStreamTheRxCounterIsShownAboutTenTimesASecondAndEndsOnTheTotal)
+{
+    showReceiveBox();
+    auto *counter = control<QLineEdit>(w.get(), QStringLiteral("TxtRXCount"));
+    int shown = 0;
+    QObject::connect(counter, &QLineEdit::textChanged, [&] { ++shown; });
+    // A byte every 5 ms for 600 ms, as a 115200-baud line brings it.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer line;
+    QObject::connect(&line, &QTimer::timeout, [&] { port->receive("\x5A"); });
+    line.start(5);
+    QTest::qWaitFor([&] { return clock.elapsed() >= 600; }, 5000);
+    line.stop();
+    const qint64 window = clock.elapsed();
+    // Each showing after the first comes at least two frames after the one
+    // before (one more is allowed for a TX change of the start-up).
+    EXPECT_LE(shown, 2 + int(window / (timing::kCounterFrame - timing::kDisplayFrame)));
+    EXPECT_EQ(rx(), w->counters()->rxText());
+    EXPECT_GT(w->counters()->RxTotal(), 0);
 }
 
 TEST_F(Receive, ParserTicksSetTheAddressAndRewriteTheBox)

@@ -203,13 +203,14 @@ void relay::wireGroups()
     connect(MSComm, &SerialPort::bytesWritten, d->counters, &TrafficCounters::addSent);
     d->counterFrame = new QTimer(this);
     d->counterFrame->setSingleShot(true);
-    d->counterFrame->setInterval(timing::kDisplayFrame);
+    d->counterFrame->setInterval(timing::kCounterFrame);
     connect(d->counterFrame, &QTimer::timeout, this, &relay::ShowCounters);
     connect(d->counters, &TrafficCounters::changed, this, [this] {
-        // A TX change (rare) shows at once; RX follows the reads at frame
-        // rate, in the receive box's frame when it has one (one repaint for
-        // both), and at once should timers fall behind under a busy loop.
-        if (!d->countersShown.isValid() || d->countersShown.elapsed() >= 2 * timing::kDisplayFrame
+        // A TX change (rare) shows at once; RX follows the reads at the
+        // counter's own rate, in one of the receive box's frames when it has
+        // them (one repaint for both), and at once should timers fall behind
+        // under a busy loop.
+        if (!d->countersShown.isValid() || d->countersShown.elapsed() >= 2 * timing::kCounterFrame
             || d->TxtTXCount->text() != d->counters->txText())
             ShowCounters();
         else if (!d->counterFrame->isActive())
@@ -219,7 +220,8 @@ void relay::wireGroups()
             TmrNowTime_Timer();
     });
     connect(d->receive, &ReceivePane::displayFrame, this, [this] {
-        if (d->counterFrame->isActive())
+        // The last of the box's frames before the counter falls due.
+        if (d->counterFrame->isActive() && d->countersShown.elapsed() >= timing::kCounterFrame - timing::kDisplayFrame)
             ShowCounters();
     });
     connect(d->session, &BoardSession::portNotOpen, this,
