@@ -43,10 +43,15 @@ QByteArray PortGreetingFrame() { return bytes({0xAA, 0xB3, 0xF5}); }
 
 bool hasValidCrc(const QByteArray &frame)
 {
-    if (frame.size() < 3)
+    return hasValidCrc(reinterpret_cast<const uint8_t *>(frame.constData()), frame.size());
+}
+
+bool hasValidCrc(const uint8_t *frame, qsizetype size)
+{
+    if (size < 3)
         return false;
-    const QByteArray body = frame.left(frame.size() - 2);
-    return closeFrame(body) == frame;
+    const uint16_t crc = ModbusCrc16(frame, std::size_t(size - 2));
+    return frame[size - 2] == (crc & 0xFF) && frame[size - 1] == (crc >> 8);
 }
 
 } // namespace frames

@@ -27,5 +27,7 @@ QByteArray PortGreetingFrame();                            // AA B3 F5, no CRC
 
 // True when the last two bytes are the CRC of the bytes before them.
 bool hasValidCrc(const QByteArray &frame);
+// The same for size bytes in place.
+bool hasValidCrc(const uint8_t *frame, qsizetype size);
 
 } // namespace frames

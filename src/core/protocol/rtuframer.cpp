@@ -1,6 +1,6 @@
 #include "protocol/rtuframer.h"
 
-#include "protocol/crc.h"
+#include "protocol/frames.h"
 
 namespace {
 
@@ -72,13 +72,6 @@ Lengths lengthsAt(const uint8_t *h, qsizetype size)
 bool mayBeFunction(uint8_t fn)
 {
     return (fn & 0x80) || (fn >= 0x01 && fn <= 0x06) || fn == 0x0F || fn == 0x10 || fn == 0x34;
-}
-
-// The last two of these length bytes are the CRC of the ones before, low byte first.
-bool crcHolds(const uint8_t *frame, int length)
-{
-    const uint16_t crc = ModbusCrc16(frame, std::size_t(length - 2));
-    return frame[length - 2] == (crc & 0xFF) && frame[length - 1] == (crc >> 8);
 }
 
 } // namespace
@@ -169,7 +162,7 @@ QList<RtuFrame> RtuFramer::split(bool lineSilent, qint64 nowUs)
                 waiting = true;
                 continue;
             }
-            if (crcHolds(head, len)) {
+            if (frames::hasValidCrc(head, len)) {
                 found = len;
                 break;
             }
