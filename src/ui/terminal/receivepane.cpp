@@ -2,6 +2,7 @@
 // buttons, feeding the reply parser and the RX counter.
 #include "terminal/receivepane.h"
 
+#include "app/recentlayout.h"
 #include "app/steadyscrollbar.h"
 #include "app/widgets.h"
 #include "protocol/replystream.h"
@@ -38,6 +39,9 @@ ReceivePane::ReceivePane(QWidget *host, SerialPort *port, ReplyStream *replies, 
     setObjectName(QStringLiteral("receivePane"));
     auto *LblReceive = ui::place<QLabel>(host, QStringLiteral("LblReceive"), 1340, 8, 80, 17, QStringLiteral("接收区"));
     TxtReceive = ui::place<QPlainTextEdit>(host, QStringLiteral("TxtReceive"), 1340, 28, 450, 200);
+    // The box repaints its newest lines with every frame of a stream: their
+    // glyphs are kept rather than shaped again for each paint.
+    ui::RecentLayout::install(TxtReceive);
     m_bar = new ui::SteadyScrollBar(Qt::Vertical);
     TxtReceive->setVerticalScrollBar(m_bar);
     TxtReceive->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
