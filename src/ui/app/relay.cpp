@@ -30,6 +30,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +79,7 @@ struct relay::Parts
     // The counters follow a stream at frame rate; the clock's last tick.
     QTimer *counterFrame = nullptr;
     QElapsedTimer countersShown, clockShown;
+    qint64 clockSecond = -1; // the second of the time the clock shows
 };
 
 relay::relay(Options options, QWidget *parent) : QWidget(parent)
@@ -316,6 +318,13 @@ bool relay::eventFilter(QObject *watched, QEvent *event)
 void relay::TmrNowTime_Timer()
 {
     d->clockShown.restart();
+    // The date and time change only with the second: a tick within the shown
+    // second has nothing to show, and turning the time into local time reads
+    // the system's time zone file each time.
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (second == d->clockSecond)
+        return;
+    d->clockSecond = second;
     const QLocale locale = QLocale::system();
     ui::setTextIfChanged(d->LblNewDate, locale.toString(QDate::currentDate(), QLocale::ShortFormat));
     ui::setTextIfChanged(d->LblNowTime, locale.toString(QTime::currentTime(), QLocale::LongFormat));
