@@ -36,8 +36,9 @@ protected:
         check.frameWritten(request);
         if (!answer.isEmpty())
             check.bytesReceived(answer);
-        if (check.answered() + check.noAnswer() + check.crcErrors() == before)
+        if (check.answered() + check.noAnswer() + check.crcErrors() == before) {
             ASSERT_TRUE(changed.wait(5000));
+        }
     }
     FakeSerialPort port;
     AnswerCheck check{&port};
