@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -226,6 +227,33 @@ TEST_F(Receive, UnderAStreamTheRxCounterIsShownAboutTenTimesASecondAndEndsOnTheT
     EXPECT_LE(shown, 2 + int(window / (timing::kCounterFrame - timing::kDisplayFrame)));
     EXPECT_EQ(rx(), w->counters()->rxText());
     EXPECT_GT(w->counters()->RxTotal(), 0);
+}
+
+TEST_F(Receive, UnderAStreamTheBoxTakesTextInFramesAtLeastAStreamFrameApartAndEndsWithAllOfIt)
+{
+    showReceiveBox();
+    textMode();
+    auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    int frames = 0;
+    QObject::connect(edit->document(), &QTextDocument::contentsChange, [&] { ++frames; });
+    // A short line every 5 ms for 600 ms, as a 115200-baud line brings it.
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray sent;
+    QTimer line;
+    QObject::connect(&line, &QTimer::timeout, [&] {
+        const QByteArray piece = QByteArray::number(sent.size()) + "\r\n";
+        sent += piece;
+        port->receive(piece);
+    });
+    line.start(5);
+    QTest::qWait(600);
+    line.stop();
+    const qint64 window = clock.elapsed();
+    EXPECT_GE(frames, 2);
+    EXPECT_LE(frames, 1 + int(window / timing::kStreamFrame));
+    sent.replace("\r\n", "\n");
+    EXPECT_EQ(box(), QString::fromLatin1(sent));
 }
 
 TEST_F(Receive, ParserTicksSetTheAddressAndRewriteTheBox)

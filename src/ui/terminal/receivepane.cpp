@@ -54,7 +54,6 @@ ReceivePane::ReceivePane(QWidget *host, SerialPort *port, ReplyStream *replies, 
     m_receiveFlush = new QTimer(this);
     m_receiveFlush->setObjectName(QStringLiteral("receiveFrame"));
     m_receiveFlush->setSingleShot(true);
-    m_receiveFlush->setInterval(timing::kReceiveBoxUpdate);
     connect(m_receiveFlush, &QTimer::timeout, this, &ReceivePane::updateReceiveBox);
     TxtReceive->viewport()->installEventFilter(this);
     connect(TxtReceive->document(), &QTextDocument::contentsChange, this, [this] {
@@ -179,14 +178,24 @@ void ReceivePane::appendReceiveBox(const QString &text, bool moveCaret)
         scheduleFrame();
 }
 
+qint64 ReceivePane::msToFrame() const
+{
+    qint64 wait = timing::kDisplayFrame - (m_pendingSince.isValid() ? m_pendingSince.elapsed() : 0);
+    if (m_lastFrame.isValid())
+        wait = qMax(wait, timing::kStreamFrame - m_lastFrame.elapsed());
+    return wait;
+}
+
 void ReceivePane::scheduleFrame()
 {
     if (!boxBehind())
         return;
-    if (m_pendingSince.isValid() && m_pendingSince.elapsed() >= m_receiveFlush->interval())
+    // A frame already due runs at once: under a busy loop its timer comes late.
+    const qint64 wait = msToFrame();
+    if (wait <= 0)
         updateReceiveBox();
     else if (!m_receiveFlush->isActive())
-        m_receiveFlush->start();
+        m_receiveFlush->start(int(wait));
 }
 
 void ReceivePane::flushReceiveBox()
@@ -271,9 +280,10 @@ void ReceivePane::syncBox(qsizetype limit)
         }
     }
     m_selfEdit = false;
+    m_lastFrame.start();
     if (boxBehind()) {
         m_pendingSince.start();
-        m_receiveFlush->start();
+        m_receiveFlush->start(int(msToFrame()));
     } else {
         m_pendingMoveCaret = false;
         m_pendingSince.invalidate();

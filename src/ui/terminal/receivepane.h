@@ -63,7 +63,8 @@ protected:
 
 private:
     // The box's text is kept here (m_text) and the widget's document follows
-    // it once a frame (kDisplayFrame), and only while some of the box can be
+    // it once a frame (kDisplayFrame after the first new text, kStreamFrame
+    // after the frame before), and only while some of the box can be
     // seen: every insertion lays out the box's paragraph again and repaints.
     // The hexadecimal display is one long line, so while the box is in view
     // it takes a limited piece per frame from a stream faster than that;
@@ -82,6 +83,8 @@ private:
     bool boxInView() const;
     // Asks for the next frame.
     void scheduleFrame();
+    // How long until the next frame may come (0 or less: it is due).
+    qint64 msToFrame() const;
     // One frame: the document follows m_text (in a limited piece for hexadecimal
     // text while the box is in view; not at all while it cannot be seen).
     void updateReceiveBox();
@@ -113,7 +116,8 @@ private:
     bool m_inView = false;
     bool m_selfEdit = false;
     QTimer *m_receiveFlush = nullptr;
-    QElapsedTimer m_pendingSince;
+    QElapsedTimer m_pendingSince; // since the box fell behind its text
+    QElapsedTimer m_lastFrame;    // since the document last took text
     // Keeps a double-byte character split across receive events whole.
     gbk::StreamDecoder m_rxDecoder;
     // The last received text ended with CR: an LF that starts the next is its pair.
