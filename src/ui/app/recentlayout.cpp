@@ -59,7 +59,12 @@ void RecentLayout::release(Mark *mark)
 void RecentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 {
     // The changed lines keep their glyphs from the layout that follows; of a
-    // long change (a whole text set at once) only its last lines do.
+    // long change (a whole text set at once) only its last lines do. Text
+    // only taken away (the head of the box dropped) adds no line to keep.
+    if (charsAdded == 0) {
+        QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+        return;
+    }
     QTextDocument *doc = document();
     const QTextBlock first = doc->findBlock(from);
     // The block where the change ends: after a line break that is the new line.
