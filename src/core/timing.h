@@ -23,7 +23,7 @@ constexpr int kCounterFrame = 100;
 // A steady stream is read at most this often (one wake-up per batch instead
 // of one per few bytes); the first bytes after a silence are read at once.
 // The parser reads for itself at each of its ticks, and the box shows a
-// stream at most every kDisplayFrame, so reading more often shows nothing
+// stream at most every kStreamFrame, so reading more often shows nothing
 // sooner. (While frames on the line are timed, the answer checks allow less.)
 constexpr int kReceivePacing = 20;
 // The clock in the status row.

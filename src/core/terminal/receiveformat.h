@@ -25,15 +25,15 @@ constexpr int kBoxKeep = kBoxLimit * 3 / 4;
 
 // The hexadecimal display is one unbroken line that the box lays out anew on
 // every update, at a few million characters a second. One timed update puts
-// at most this much new hexadecimal text in (4 KiB of bytes, over 250 KB/s at
-// an update every 15 ms, beyond any RS-485 line); the rest waits for the next
+// at most this much new hexadecimal text in (4 KiB of bytes, about 80 KB/s at
+// 20 frames a second, beyond a 460800-baud line); the rest waits for the next
 // update, within the box's own limit.
 constexpr int kHexUpdateLimit = 8192;
 // Text is put into the box at once when this much waits (text has line
 // breaks, so an update lays out only its own lines). Each such update also
 // moves the caret, scrolls and repaints the box, whatever its size: in a
 // flood fewer, larger updates take more text a second, and one of this size
-// still keeps the window answering within about 10 ms.
+// still keeps the window answering well within 20 ms.
 constexpr int kTextUpdateLimit = 256 * 1024;
 
 // Automatic clearing empties the box once this many bytes were received.
