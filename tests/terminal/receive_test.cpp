@@ -497,3 +497,44 @@ TEST_F(Receive, CrLfLinesKeepTheBoxAndItsTextAlignedAcrossDropsAndSplitReads)
     EXPECT_TRUE(text.endsWith(QString(78, QChar('A' + 99 % 26)) + '\n'));
     EXPECT_EQ(text, w->receivePane()->receiveBoxHead(receive::kBoxLimit));
 }
+
+TEST_F(Receive, TextTypedIntoTheBoxIsPartOfItsTextAndTheHeadRunsOnIntoWaitingText)
+{
+    showReceiveBox();
+    auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    port->receive(QByteArray::fromHex("0102"));
+    w->receivePane()->flushReceiveBox();
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(edit, QStringLiteral("ZZ"));
+    port->receive(QByteArray::fromHex("03")); // waits for the next frame
+    EXPECT_EQ(w->receivePane()->receiveBoxHead(8), "0102ZZ03");
+    EXPECT_EQ(box(), "0102ZZ03");
+
+    // The parser's rewrite with text that is not the box's end replaces it whole.
+    w->replies()->tempstatus = QStringLiteral("FFFFFF") + w->replies()->tempstatus;
+    port->receive(QByteArray(1, '\0'));
+    w->replies()->Timer2_Timer();
+    EXPECT_EQ(box(), w->replies()->tempstatus);
+}
+
+TEST_F(Receive, ABoxThatGoesOutOfViewKeepsTheNewestTextAcrossWhatItShowedAndWhatWaits)
+{
+    showReceiveBox();
+    textMode();
+    auto line = [](int n) { return QByteArray::number(n).rightJustified(9, '0') + '\n'; };
+    QByteArray shown, hidden;
+    for (int n = 0; n < 50000; ++n)
+        shown += line(n);
+    for (int n = 50000; n < 130000; ++n)
+        hidden += line(n);
+    port->receive(shown); // 500K characters in the box
+    w->receivePane()->flushReceiveBox();
+    w->resize(1000, 700); // the terminal group is out of view
+    QTest::qWait(100);
+    port->receive(hidden); // 800K more: more than the box showed must go
+    w->resize(1800, 700);
+    const QString all = QString::fromLatin1(shown + hidden);
+    auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return edit->document()->characterCount() - 1 == receive::kBoxKeep; }, 2000));
+    EXPECT_EQ(box(), all.right(receive::kBoxKeep));
+}

@@ -55,11 +55,9 @@ ReceivePane::ReceivePane(QWidget *host, SerialPort *port, ReplyStream *replies, 
     m_receiveFlush->setObjectName(QStringLiteral("receiveFrame"));
     m_receiveFlush->setSingleShot(true);
     connect(m_receiveFlush, &QTimer::timeout, this, &ReceivePane::updateReceiveBox);
+    // What the user types into the box is part of its text from then on:
+    // the document holds it.
     TxtReceive->viewport()->installEventFilter(this);
-    connect(TxtReceive->document(), &QTextDocument::contentsChange, this, [this] {
-        if (!m_selfEdit)
-            adoptEditedBox();
-    });
 
     ChkHexReceive = ui::place<QCheckBox>(host, QStringLiteral("ChkHexReceive"), 1340, 240, 17, 17);
     ChkHexReceive->setChecked(true);
@@ -95,58 +93,115 @@ QString ReceivePane::receiveBoxText()
 
 QString ReceivePane::receiveBoxHead(int count)
 {
-    return m_text.left(count);
+    return boxText(0, qMin<qsizetype>(count, boxSize()));
 }
 
 void ReceivePane::setReceiveBox(const QString &text)
 {
     // The parser rewrites the box with the text still waiting; mostly that is
-    // the box's own text, or it without the head the parser consumed.
-    if (text == m_text)
-        return;
-    if (text.size() < m_text.size() && QStringView(m_text).endsWith(text)) {
-        dropBoxHead(m_text.size() - text.size());
+    // the box's own text, or it without the head the parser consumed. Only
+    // the end of the box is compared, as long as that text.
+    const qsizetype size = boxSize();
+    if (text.size() <= size && boxText(size - text.size(), text.size()) == text) {
+        if (text.size() == size)
+            return;
+        dropBoxHead(size - text.size());
     } else {
         m_text = text;
         m_reset = true;
+        m_docDrop = 0;
     }
     m_caretToStart = true;
     scheduleFrame();
 }
 
+namespace {
+// Drops a string's first count characters within its buffer, so that the
+// room stays at its end where the next appends go. QString::remove leaves it
+// at the front, where appending reuses it only in a buffer a third empty.
+void dropHead(QString &text, qsizetype count)
+{
+    const qsizetype keep = text.size() - count;
+    QChar *chars = text.data();
+    std::copy(chars + count, chars + count + keep, chars);
+    text.truncate(keep);
+}
+} // namespace
+
 void ReceivePane::dropBoxHead(qsizetype count)
 {
-    count = qBound<qsizetype>(0, count, m_text.size());
+    count = qBound<qsizetype>(0, count, boxSize());
     if (count == 0)
         return;
-    // Within the same buffer, so that the room stays at its end where the
-    // next appends go. QString::remove leaves it at the front, where appending
-    // reuses it only in a buffer a third empty: a full box's text would
-    // settle in a buffer twice its size.
-    const qsizetype keep = m_text.size() - count;
-    QChar *text = m_text.data();
-    std::copy(text + count, text + count + keep, text);
-    m_text.truncate(keep);
-    if (m_reset)
-        return;
-    if (count <= m_inDoc) {
+    const qsizetype inDoc = docPart();
+    if (count <= inDoc) {
         m_docDrop += count;
-        m_inDoc -= count;
-    } else {
-        m_reset = true;
+        return;
     }
+    // All of the document's text goes, and the head of what waits for it.
+    m_reset = true;
+    m_docDrop = 0;
+    dropHead(m_text, count - inDoc);
 }
 
 void ReceivePane::clearBoxText()
 {
     m_text.clear();
     m_reset = true;
+    m_docDrop = 0;
     m_caretToStart = true;
+}
+
+qsizetype ReceivePane::docPart() const
+{
+    if (m_reset)
+        return 0;
+    // The user may have taken text out of the document since the drop was counted.
+    return qMax<qsizetype>(0, TxtReceive->document()->characterCount() - 1 - m_docDrop);
+}
+
+qsizetype ReceivePane::boxSize() const
+{
+    return docPart() + m_text.size();
+}
+
+QString ReceivePane::boxText(qsizetype from, qsizetype count) const
+{
+    QString text;
+    const qsizetype inDoc = docPart();
+    if (from < inDoc) {
+        // As the box's plain text gives it: line breaks as LF.
+        const qsizetype start = m_docDrop + from;
+        QTextCursor c(TxtReceive->document());
+        c.setPosition(int(start));
+        c.setPosition(int(start + qMin(count, inDoc - from)), QTextCursor::KeepAnchor);
+        text = c.selectedText();
+        for (QChar &ch : text) {
+            switch (ch.unicode()) {
+            case 0xfdd0: // a frame's start and end
+            case 0xfdd1:
+            case QChar::ParagraphSeparator:
+            case QChar::LineSeparator:
+                ch = u'\n';
+                break;
+            case QChar::Nbsp:
+                ch = u' ';
+                break;
+            default:
+                break;
+            }
+        }
+        count -= text.size();
+        from = inDoc;
+    }
+    if (count > 0)
+        text += QStringView(m_text).mid(from - inDoc, count);
+    return text;
 }
 
 bool ReceivePane::boxBehind() const
 {
-    return m_reset || m_docDrop > 0 || m_inDoc < m_text.size();
+    return m_reset || m_docDrop > 0 || !m_text.isEmpty();
 }
 
 bool ReceivePane::boxInView() const
@@ -160,19 +215,20 @@ void ReceivePane::appendReceiveBox(const QString &text, bool moveCaret)
         return;
     if (!boxBehind())
         m_pendingSince.start();
-    // A long text gets one buffer of the box's largest size, rather than
-    // one twice as large as it grows past a power of two.
+    // A long waiting text (a box out of view) gets one buffer of the box's
+    // largest size, rather than one twice as large as it grows past a power of two.
     const qsizetype needed = m_text.size() + text.size();
     if (needed > m_text.capacity() && needed > receive::kBoxKeep / 2)
         m_text.reserve(qMax(needed, receive::kBoxLimit + receive::kTextUpdateLimit));
     m_text += text;
     m_pendingMoveCaret = m_pendingMoveCaret || moveCaret;
     // Keep the box bounded: drop the oldest text in one go once it is too long.
-    if (m_text.size() > receive::kBoxLimit)
-        dropBoxHead(m_text.size() - receive::kBoxKeep);
+    const qsizetype size = boxSize();
+    if (size > receive::kBoxLimit)
+        dropBoxHead(size - receive::kBoxKeep);
     // Put in after the frame time, or once a fast text stream has collected
     // enough that one update would take long.
-    if (moveCaret && m_text.size() - m_inDoc >= receive::kTextUpdateLimit && boxInView())
+    if (moveCaret && m_text.size() >= receive::kTextUpdateLimit && boxInView())
         flushReceiveBox();
     else
         scheduleFrame();
@@ -244,24 +300,31 @@ void ReceivePane::syncBox(qsizetype limit)
     ui::SteadyScrollBar *bar = m_bar;
     bar->holdPaint();
     const auto release = qScopeGuard([bar] { bar->releasePaint(); });
-    m_selfEdit = true;
+    // The waiting text the document takes now; the rest keeps waiting.
+    // Once all of it is taken its buffer goes too: a document in step holds
+    // the only copy of the box's text.
+    auto take = [this, limit] {
+        if (limit >= m_text.size())
+            return std::exchange(m_text, QString());
+        const QString first = m_text.left(limit);
+        dropHead(m_text, first.size());
+        return first;
+    };
     qsizetype position = 0, anchor = 0;
     if (m_reset) {
         // As setPlainText would: the caret at the start. A long text goes in
         // piece by piece like appended text.
-        const QString first = m_text.left(limit);
-        TxtReceive->setPlainText(first);
+        TxtReceive->setPlainText(take());
         m_reset = false;
         m_caretToStart = false;
         m_docDrop = 0;
-        m_inDoc = first.size();
     } else {
         const QTextCursor caret = TxtReceive->textCursor();
         position = caret.position();
         anchor = caret.anchor();
         if (m_docDrop > 0) {
             QTextCursor head(doc);
-            head.setPosition(int(m_docDrop), QTextCursor::KeepAnchor);
+            head.setPosition(int(qMin<qsizetype>(m_docDrop, doc->characterCount() - 1)), QTextCursor::KeepAnchor);
             head.removeSelectedText();
             position = qMax<qsizetype>(0, position - m_docDrop);
             anchor = qMax<qsizetype>(0, anchor - m_docDrop);
@@ -271,15 +334,13 @@ void ReceivePane::syncBox(qsizetype limit)
             position = anchor = 0;
             m_caretToStart = false;
         }
-        const QString text = m_text.mid(m_inDoc, limit);
+        const QString text = take();
         if (!text.isEmpty()) {
             QTextCursor end(doc);
             end.movePosition(QTextCursor::End);
             end.insertText(text);
-            m_inDoc += text.size();
         }
     }
-    m_selfEdit = false;
     m_lastFrame.start();
     if (boxBehind()) {
         m_pendingSince.start();
@@ -303,24 +364,12 @@ void ReceivePane::syncBox(qsizetype limit)
     }
 }
 
-void ReceivePane::adoptEditedBox()
-{
-    // Typed into while the document was being brought up to date differently:
-    // the program's text wins, as it would a frame later anyway.
-    if (m_reset || m_docDrop > 0)
-        return;
-    const QString tail = m_text.mid(m_inDoc);
-    m_text = TxtReceive->toPlainText();
-    m_inDoc = m_text.size();
-    m_text += tail;
-}
-
 void ReceivePane::autoClearReceiveBox()
 {
     if (!ChkAutoClear->isChecked() || m_counters->RxTotal() < receive::kAutoClearBytes)
         return;
     // Already empty, or about to be emptied: nothing more to do.
-    if (m_text.isEmpty() && (m_reset || !boxBehind()))
+    if (boxSize() == 0)
         return;
     clearBoxText();
     scheduleFrame();

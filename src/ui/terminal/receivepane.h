@@ -62,14 +62,17 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // The box's text is kept here (m_text) and the widget's document follows
-    // it once a frame (kDisplayFrame after the first new text, kStreamFrame
-    // after the frame before), and only while some of the box can be
-    // seen: every insertion lays out the box's paragraph again and repaints.
-    // The hexadecimal display is one long line, so while the box is in view
-    // it takes a limited piece per frame from a stream faster than that;
-    // a box that comes into view is brought up to date whole before it is
-    // painted.
+    // The box's text is the document's text without its first m_docDrop
+    // characters (none of it when m_reset), followed by m_text: what was
+    // received since the document last took text. The document takes
+    // m_text once a frame (kDisplayFrame after the first new text,
+    // kStreamFrame after the frame before), and only while some of the box
+    // can be seen: every insertion lays out the box's paragraph again and
+    // repaints. The text is held once, in the document; only what waits for
+    // it is held here. The hexadecimal display is one long line, so while
+    // the box is in view it takes a limited piece per frame from a stream
+    // faster than that; a box that comes into view is brought up to date
+    // whole before it is painted.
     //
     // Appends at the end of the receive box; the caret stays unless moveCaret.
     void appendReceiveBox(const QString &text, bool moveCaret);
@@ -77,7 +80,12 @@ private:
     void dropBoxHead(qsizetype count);
     // Empties the box's text.
     void clearBoxText();
-    // The document lags behind m_text.
+    // Characters of the box's text that the document already holds, and all of them.
+    qsizetype docPart() const;
+    qsizetype boxSize() const;
+    // count characters of the box's text from position from (within its size).
+    QString boxText(qsizetype from, qsizetype count) const;
+    // The document lags behind the box's text.
     bool boxBehind() const;
     // Some pixel of the box can be seen (inside the window, a scroll area, on screen).
     bool boxInView() const;
@@ -85,13 +93,11 @@ private:
     void scheduleFrame();
     // How long until the next frame may come (0 or less: it is due).
     qint64 msToFrame() const;
-    // One frame: the document follows m_text (in a limited piece for hexadecimal
-    // text while the box is in view; not at all while it cannot be seen).
+    // One frame: the document takes the waiting text (in a limited piece for
+    // hexadecimal text while the box is in view; not at all while it cannot be seen).
     void updateReceiveBox();
-    // Brings the document up to m_text, taking at most limit appended characters.
+    // Brings the document up to date, taking at most limit waiting characters.
     void syncBox(qsizetype limit);
-    // The user edited the box: its text is what the document now holds.
-    void adoptEditedBox();
     void autoClearReceiveBox();
 
     SerialPort *MSComm;
@@ -102,10 +108,9 @@ private:
     QCheckBox *ChkHexReceive = nullptr;
     QCheckBox *ChkAutoClear = nullptr;
     QPushButton *CmdStopdisp = nullptr;
-    // The box's text; the document holds m_text.left(m_inDoc) behind m_docDrop
-    // characters still to be removed from its head, or is replaced whole (m_reset).
+    // Text waiting for the document; characters still to be removed from the
+    // document's head; the document's text is no longer the box's at all.
     QString m_text;
-    qsizetype m_inDoc = 0;
     qsizetype m_docDrop = 0;
     bool m_reset = false;
     // The text was replaced: the caret goes to the start, as setPlainText puts it.
@@ -114,7 +119,6 @@ private:
     // The last frame found the box in view (or it has been painted since);
     // a box out of view is brought up to date whole when it comes into view.
     bool m_inView = false;
-    bool m_selfEdit = false;
     QTimer *m_receiveFlush = nullptr;
     QElapsedTimer m_pendingSince; // since the box fell behind its text
     QElapsedTimer m_lastFrame;    // since the document last took text
