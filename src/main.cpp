@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char *argv[])
 {
     // Answered before any window system is needed, so it works without a display.
@@ -13,6 +17,14 @@ int main(int argc, char *argv[])
         std::printf("kestrune %s\n", KESTRUNE_VERSION);
         return 0;
     }
+#ifdef __GLIBC__
+    // The window stays open for hours, and a burst of received text passes
+    // buffers of several megabytes through it. glibc would raise its
+    // thresholds to the largest buffer freed and then keep that much in its
+    // heap after the burst; fixed thresholds give it back to the system.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrune"));
     QApplication::setOrganizationName(QStringLiteral("Kestrune"));
