@@ -22,8 +22,10 @@ int main(int argc, char *argv[])
     // buffers of several megabytes through it. glibc would raise its
     // thresholds to the largest buffer freed and then keep that much in its
     // heap after the burst; fixed thresholds give it back to the system.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+    // Buffers below a megabyte (a read's text, a frame's) stay in the heap
+    // and are used again without a system call.
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 2 * 1024 * 1024);
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrune"));

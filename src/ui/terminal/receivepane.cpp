@@ -170,12 +170,21 @@ QString ReceivePane::boxText(qsizetype from, qsizetype count) const
     QString text;
     const qsizetype inDoc = docPart();
     if (from < inDoc) {
-        // As the box's plain text gives it: line breaks as LF.
+        // Read without a cursor: placing one lays out its line, and the
+        // hexadecimal display is one line of up to a million characters. A
+        // short piece (the parser's head, its rewrite) is looked up character
+        // by character; a long one is taken from a copy of the document's text.
+        const QTextDocument *doc = TxtReceive->document();
         const qsizetype start = m_docDrop + from;
-        QTextCursor c(TxtReceive->document());
-        c.setPosition(int(start));
-        c.setPosition(int(start + qMin(count, inDoc - from)), QTextCursor::KeepAnchor);
-        text = c.selectedText();
+        const qsizetype n = qMin(count, inDoc - from);
+        if (n <= 1024) {
+            text.resize(n);
+            for (qsizetype i = 0; i < n; ++i)
+                text[i] = doc->characterAt(int(start + i));
+        } else {
+            text = doc->toRawText().mid(start, n);
+        }
+        // As the box's plain text gives it: line breaks as LF.
         for (QChar &ch : text) {
             switch (ch.unicode()) {
             case 0xfdd0: // a frame's start and end
@@ -191,7 +200,7 @@ QString ReceivePane::boxText(qsizetype from, qsizetype count) const
                 break;
             }
         }
-        count -= text.size();
+        count -= n;
         from = inDoc;
     }
     if (count > 0)
