@@ -7,6 +7,8 @@
 #include "timing.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QThread>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -537,4 +540,36 @@ TEST_F(Receive, ABoxThatGoesOutOfViewKeepsTheNewestTextAcrossWhatItShowedAndWhat
     auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return edit->document()->characterCount() - 1 == receive::kBoxKeep; }, 2000));
     EXPECT_EQ(box(), all.right(receive::kBoxKeep));
+}
+
+TEST_F(Receive, ALongTextUpdateSharesParagraphsYetReadsAndCopiesAsTheSameLines)
+{
+    showReceiveBox();
+    textMode();
+    auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    QByteArray burst;
+    QString lines;
+    for (int n = 0; burst.size() < receive::kGroupedUpdate + 1000; ++n) {
+        const QByteArray line = QByteArray::number(n) + ' ' + QByteArray(70, char('a' + n % 26));
+        burst += line + "\r\n";
+        lines += QString::fromLatin1(line) + '\n';
+    }
+    port->receive(burst);
+    EXPECT_EQ(box(), lines);
+    EXPECT_EQ(w->receivePane()->receiveBoxHead(100), lines.left(100));
+    // Far fewer paragraphs than lines; the last lines are paragraphs of their own.
+    const int lineCount = int(lines.count(u'\n'));
+    QTextDocument *doc = edit->document();
+    EXPECT_LT(doc->blockCount(), lineCount / 4);
+    EXPECT_EQ(doc->lastBlock().previous().text() + '\n', lines.mid(lines.lastIndexOf(u'\n', -2) + 1));
+    // A selection is copied with its lines as LF, as it shows them.
+    edit->selectAll();
+    edit->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), lines);
+
+    // A slow stream's lines are a paragraph each.
+    const int before = doc->blockCount();
+    port->receive("one\r\ntwo\r\n");
+    EXPECT_EQ(box(), lines + "one\ntwo\n");
+    EXPECT_EQ(doc->blockCount(), before + 2);
 }

@@ -128,3 +128,29 @@ TEST(ReceiveLineBreaks, CrLfAndLoneCrBecomeOneLfAlsoWhenThePairIsSplit)
     EXPECT_FALSE(cr);
     EXPECT_EQ(join("\n", cr), "\n");
 }
+
+TEST(ReceiveLineBreaks, LongTextsShareParagraphsAndReadBackAsTheSameLines)
+{
+    const QChar sep(QChar::LineSeparator);
+    auto grouped = [](QString text, int group) {
+        receive::groupLines(text, group);
+        return text;
+    };
+    // Lines of 4 characters in groups of 10: a paragraph ends after the first
+    // line that reaches 10 characters from its start; the lines within 10
+    // characters of the last break keep theirs, and so does the last.
+    const QString lines = QStringLiteral("aaa\nbbb\nccc\nddd\neee\nfff\nggg\nhhh\nii");
+    const QString g = grouped(lines, 10);
+    EXPECT_EQ(g, QStringLiteral("aaa%1bbb%1ccc\nddd%1eee%1fff\nggg\nhhh\nii").arg(sep));
+    QString back = g;
+    back.replace(sep, QLatin1Char('\n'));
+    EXPECT_EQ(back, lines);
+
+    // A line longer than a group is a paragraph of its own; a text with all
+    // its breaks in the tail, or none, stays as it is.
+    EXPECT_EQ(grouped(QStringLiteral("a\n%1\nb\n%2\nc\n").arg(QString(30, 'x'), QString(30, 'y')), 10),
+              QStringLiteral("a%1%2\nb%1%3\nc\n").arg(sep).arg(QString(30, 'x'), QString(30, 'y')));
+    EXPECT_EQ(grouped(QStringLiteral("a\nb\nc\n"), 10), QStringLiteral("a\nb\nc\n"));
+    EXPECT_EQ(grouped(QString(50, 'z'), 10), QString(50, 'z'));
+    EXPECT_EQ(grouped(QStringLiteral("\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n"), 2).count(u'\n'), 7);
+}

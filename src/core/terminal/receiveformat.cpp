@@ -41,4 +41,21 @@ void joinCrLf(QString &text, bool &crPending)
     text.truncate(out);
 }
 
+void groupLines(QString &text, qsizetype groupChars)
+{
+    // Line breaks from here on stay paragraph breaks.
+    const qsizetype tail = text.lastIndexOf(u'\n') - groupChars;
+    if (tail <= 0)
+        return;
+    QChar *data = text.data();
+    const QStringView view(text);
+    qsizetype paragraphStart = 0;
+    for (qsizetype i = view.indexOf(u'\n'); i >= 0 && i < tail; i = view.indexOf(u'\n', i + 1)) {
+        if (i - paragraphStart >= groupChars)
+            paragraphStart = i + 1;
+        else
+            data[i] = QChar(QChar::LineSeparator);
+    }
+}
+
 } // namespace receive

@@ -17,6 +17,18 @@ QString hexText(const QByteArray &bytes);
 // LF that starts this one is its pair and is dropped.
 void joinCrLf(QString &text, bool &crPending);
 
+// A long received text as the receive box's document takes it: its lines go
+// into paragraphs of about groupChars characters each. Inside a paragraph a
+// line ends with a line separator (U+2028), which the box shows as a line
+// break like any other and its plain text reads as LF. A paragraph ends after
+// the first line that reaches groupChars. The lines in the last groupChars
+// characters before the text's last line break stay paragraphs of their own:
+// the box lays out the paragraphs at its end (the caret's, the ones shown)
+// again with every update, and a paragraph is laid out whole. A document pays
+// for every paragraph it inserts or removes (most of the time of a text
+// flood), and far less for its characters.
+void groupLines(QString &text, qsizetype groupChars);
+
 // The receive box keeps at most this many characters; when it grows past it,
 // the oldest text is dropped down to kBoxKeep characters at once, so that
 // trimming stays rare.
@@ -35,6 +47,13 @@ constexpr int kHexUpdateLimit = 8192;
 // flood fewer, larger updates take more text a second, and one of this size
 // still keeps the window answering well within 20 ms.
 constexpr int kTextUpdateLimit = 256 * 1024;
+// A text update at least this long (a flood's, or a box brought up to date)
+// goes into the box with its lines in paragraphs of about kLineGroup
+// characters. Shorter ones keep one paragraph per line, so that a slow
+// stream's lines are paragraphs for the keys and clicks that work by them
+// (a triple click selects one).
+constexpr int kGroupedUpdate = 64 * 1024;
+constexpr int kLineGroup = 512;
 
 // Automatic clearing empties the box once this many bytes were received.
 constexpr qint64 kAutoClearBytes = 65535;

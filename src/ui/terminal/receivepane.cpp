@@ -313,11 +313,16 @@ void ReceivePane::syncBox(qsizetype limit)
     // Once all of it is taken its buffer goes too: a document in step holds
     // the only copy of the box's text.
     auto take = [this, limit] {
-        if (limit >= m_text.size())
-            return std::exchange(m_text, QString());
-        const QString first = m_text.left(limit);
-        dropHead(m_text, first.size());
-        return first;
+        QString text;
+        if (limit >= m_text.size()) {
+            text = std::exchange(m_text, QString());
+        } else {
+            text = m_text.left(limit);
+            dropHead(m_text, text.size());
+        }
+        if (text.size() >= receive::kGroupedUpdate)
+            receive::groupLines(text, receive::kLineGroup);
+        return text;
     };
     qsizetype position = 0, anchor = 0;
     if (m_reset) {
