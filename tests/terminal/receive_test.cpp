@@ -542,34 +542,45 @@ TEST_F(Receive, ABoxThatGoesOutOfViewKeepsTheNewestTextAcrossWhatItShowedAndWhat
     EXPECT_EQ(box(), all.right(receive::kBoxKeep));
 }
 
-TEST_F(Receive, ALongTextUpdateSharesParagraphsYetReadsAndCopiesAsTheSameLines)
+TEST_F(Receive, AFastStreamsLinesShareParagraphsYetReadAndCopyAsTheSameLines)
 {
     showReceiveBox();
     textMode();
     auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    auto lines = [](int from, int bytes, QByteArray &received, QString &shown) {
+        for (int n = from; received.size() < bytes; ++n) {
+            const QByteArray line = QByteArray::number(n) + ' ' + QByteArray(70, char('a' + n % 26));
+            received += line + "\r\n";
+            shown += QString::fromLatin1(line) + '\n';
+        }
+    };
+    // A flood's read: the box in view takes it at once.
     QByteArray burst;
-    QString lines;
-    for (int n = 0; burst.size() < receive::kGroupedUpdate + 1000; ++n) {
-        const QByteArray line = QByteArray::number(n) + ' ' + QByteArray(70, char('a' + n % 26));
-        burst += line + "\r\n";
-        lines += QString::fromLatin1(line) + '\n';
-    }
+    QString text;
+    lines(0, receive::kTextUpdateLimit + 1000, burst, text);
     port->receive(burst);
-    EXPECT_EQ(box(), lines);
-    EXPECT_EQ(w->receivePane()->receiveBoxHead(100), lines.left(100));
-    // Far fewer paragraphs than lines; the last lines are paragraphs of their own.
-    const int lineCount = int(lines.count(u'\n'));
     QTextDocument *doc = edit->document();
-    EXPECT_LT(doc->blockCount(), lineCount / 4);
-    EXPECT_EQ(doc->lastBlock().previous().text() + '\n', lines.mid(lines.lastIndexOf(u'\n', -2) + 1));
-    // A selection is copied with its lines as LF, as it shows them.
+    EXPECT_LT(doc->blockCount(), int(text.count(u'\n')) / 4);
+    EXPECT_EQ(box(), text);
+    EXPECT_EQ(w->receivePane()->receiveBoxHead(100), text.left(100));
+    // Its last lines are paragraphs of their own.
+    EXPECT_EQ(doc->lastBlock().previous().text() + '\n', text.mid(text.lastIndexOf(u'\n', -2) + 1));
+    // A selection is copied with its lines as LF, as the box shows them.
     edit->selectAll();
     edit->copy();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), lines);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
 
-    // A slow stream's lines are a paragraph each.
-    const int before = doc->blockCount();
+    // A slow stream's lines, and those of a box brought up to date, are a paragraph each.
+    int blocks = doc->blockCount();
     port->receive("one\r\ntwo\r\n");
-    EXPECT_EQ(box(), lines + "one\ntwo\n");
-    EXPECT_EQ(doc->blockCount(), before + 2);
+    text += "one\ntwo\n";
+    EXPECT_EQ(box(), text);
+    EXPECT_EQ(doc->blockCount(), blocks + 2);
+    QByteArray waiting;
+    QString more;
+    lines(0, receive::kGroupedUpdate + 1000, waiting, more);
+    blocks = doc->blockCount();
+    port->receive(waiting);
+    EXPECT_EQ(box(), text + more);
+    EXPECT_EQ(doc->blockCount(), blocks + more.count(u'\n'));
 }

@@ -47,11 +47,11 @@ constexpr int kHexUpdateLimit = 8192;
 // flood fewer, larger updates take more text a second, and one of this size
 // still keeps the window answering well within 20 ms.
 constexpr int kTextUpdateLimit = 256 * 1024;
-// A text update at least this long (a flood's, or a box brought up to date)
-// goes into the box with its lines in paragraphs of about kLineGroup
-// characters. Shorter ones keep one paragraph per line, so that a slow
-// stream's lines are paragraphs for the keys and clicks that work by them
-// (a triple click selects one).
+// An update of a stream that the box in view follows, at least this long
+// (a stream of more than about a megabyte a second, or a flood), goes into
+// the box with its lines in paragraphs of about kLineGroup characters. Other
+// updates keep one paragraph per line, for the keys and clicks that work by
+// paragraphs (a triple click selects one).
 constexpr int kGroupedUpdate = 64 * 1024;
 constexpr int kLineGroup = 512;
 

@@ -238,7 +238,7 @@ void ReceivePane::appendReceiveBox(const QString &text, bool moveCaret)
     // Put in after the frame time, or once a fast text stream has collected
     // enough that one update would take long.
     if (moveCaret && m_text.size() >= receive::kTextUpdateLimit && boxInView())
-        flushReceiveBox();
+        syncBox(m_text.size(), true);
     else
         scheduleFrame();
 }
@@ -281,7 +281,7 @@ void ReceivePane::updateReceiveBox()
     }
     // Hexadecimal text (the caret stays) goes in a limited piece at a time,
     // except into a box that just came into view.
-    syncBox(!wasInView || m_pendingMoveCaret ? m_text.size() : receive::kHexUpdateLimit);
+    syncBox(!wasInView || m_pendingMoveCaret ? m_text.size() : receive::kHexUpdateLimit, wasInView);
 }
 
 bool ReceivePane::eventFilter(QObject *watched, QEvent *event)
@@ -295,7 +295,7 @@ bool ReceivePane::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void ReceivePane::syncBox(qsizetype limit)
+void ReceivePane::syncBox(qsizetype limit, bool stream)
 {
     m_receiveFlush->stop();
     if (!boxBehind()) {
@@ -312,7 +312,7 @@ void ReceivePane::syncBox(qsizetype limit)
     // The waiting text the document takes now; the rest keeps waiting.
     // Once all of it is taken its buffer goes too: a document in step holds
     // the only copy of the box's text.
-    auto take = [this, limit] {
+    auto take = [this, limit, stream] {
         QString text;
         if (limit >= m_text.size()) {
             text = std::exchange(m_text, QString());
@@ -320,7 +320,7 @@ void ReceivePane::syncBox(qsizetype limit)
             text = m_text.left(limit);
             dropHead(m_text, text.size());
         }
-        if (text.size() >= receive::kGroupedUpdate)
+        if (stream && text.size() >= receive::kGroupedUpdate)
             receive::groupLines(text, receive::kLineGroup);
         return text;
     };

@@ -97,7 +97,9 @@ private:
     // hexadecimal text while the box is in view; not at all while it cannot be seen).
     void updateReceiveBox();
     // Brings the document up to date, taking at most limit waiting characters.
-    void syncBox(qsizetype limit);
+    // A stream's update (the box in view follows it) puts the lines of a long
+    // text into shared paragraphs; a box brought up to date keeps one per line.
+    void syncBox(qsizetype limit, bool stream = false);
     void autoClearReceiveBox();
 
     SerialPort *MSComm;
