@@ -22,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 namespace {
@@ -547,8 +548,8 @@ TEST_F(Receive, AFastStreamsLinesShareParagraphsYetReadAndCopyAsTheSameLines)
     showReceiveBox();
     textMode();
     auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
-    auto lines = [](int from, int bytes, QByteArray &received, QString &shown) {
-        for (int n = from; received.size() < bytes; ++n) {
+    auto lines = [](int from, int size, QByteArray &received, QString &shown) {
+        for (int n = from; shown.size() < size; ++n) {
             const QByteArray line = QByteArray::number(n) + ' ' + QByteArray(70, char('a' + n % 26));
             received += line + "\r\n";
             shown += QString::fromLatin1(line) + '\n';
@@ -560,6 +561,7 @@ TEST_F(Receive, AFastStreamsLinesShareParagraphsYetReadAndCopyAsTheSameLines)
     lines(0, receive::kTextUpdateLimit + 1000, burst, text);
     port->receive(burst);
     QTextDocument *doc = edit->document();
+    EXPECT_EQ(doc->characterCount() - 1, text.size());
     EXPECT_LT(doc->blockCount(), int(text.count(u'\n')) / 4);
     EXPECT_EQ(box(), text);
     EXPECT_EQ(w->receivePane()->receiveBoxHead(100), text.left(100));
@@ -583,4 +585,36 @@ TEST_F(Receive, AFastStreamsLinesShareParagraphsYetReadAndCopyAsTheSameLines)
     port->receive(waiting);
     EXPECT_EQ(box(), text + more);
     EXPECT_EQ(doc->blockCount(), blocks + more.count(u'\n'));
+}
+
+TEST_F(Receive, ATripleClickSelectsOneLineAlsoWhereAStreamsLinesShareAParagraph)
+{
+    showReceiveBox();
+    textMode();
+    auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    QByteArray burst;
+    QList<QString> sent;
+    for (int n = 0; burst.size() - n < receive::kTextUpdateLimit + 1000; ++n) {
+        sent << QString::number(n) + ' ' + QString(40, QChar('a' + n % 26));
+        burst += sent.last().toLatin1() + "\r\n";
+    }
+    port->receive(burst);
+    ASSERT_TRUE(edit->document()->firstBlock().text().contains(QChar(QChar::LineSeparator)));
+
+    auto tripleClickOn = [&](int line) {
+        const int at = int(box().indexOf(sent[line] + '\n')) + 3;
+        QTextCursor c(edit->document());
+        c.setPosition(at);
+        edit->setTextCursor(c); // scrolls the line into view
+        const QPoint point = edit->cursorRect(c).center();
+        QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, point);
+        QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, point);
+        return edit->textCursor().selection().toPlainText();
+    };
+    // A line inside a shared paragraph, one at the paragraph's start, and one
+    // of the last lines (a paragraph of its own, selected as the box does).
+    EXPECT_EQ(tripleClickOn(2), sent[2] + '\n');
+    EXPECT_EQ(tripleClickOn(0), sent[0] + '\n');
+    EXPECT_EQ(tripleClickOn(int(sent.size()) - 2), sent[sent.size() - 2] + '\n');
+    EXPECT_EQ(box().size(), burst.size() - sent.size()); // nothing typed or lost
 }

@@ -12,16 +12,21 @@
 #include "timing.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyleHints>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextOption>
 #include <QTimer>
 
@@ -286,13 +291,64 @@ void ReceivePane::updateReceiveBox()
 
 bool ReceivePane::eventFilter(QObject *watched, QEvent *event)
 {
-    // A box that comes into view (the window widened, a scroll area
-    // scrolled) shows the whole current text in its first frame.
-    if (event->type() == QEvent::Paint && watched == TxtReceive->viewport() && !m_inView) {
-        m_inView = true;
-        syncBox(m_text.size());
+    if (watched != TxtReceive->viewport())
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Paint:
+        // A box that comes into view (the window widened, a scroll area
+        // scrolled) shows the whole current text in its first frame.
+        if (!m_inView) {
+            m_inView = true;
+            syncBox(m_text.size());
+        }
+        break;
+    case QEvent::MouseButtonDblClick:
+        m_doubleClick.start();
+        m_doubleClickAt = static_cast<QMouseEvent *>(event)->position().toPoint();
+        break;
+    case QEvent::MouseButtonPress:
+        if (selectLineOnTripleClick(static_cast<QMouseEvent *>(event)))
+            return true;
+        break;
+    default:
+        break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool ReceivePane::selectLineOnTripleClick(const QMouseEvent *event)
+{
+    // The box selects a paragraph on a triple click. A stream's lines that
+    // share a paragraph (joined by line separators) are selected one by one
+    // as well: the line under the click with its line break.
+    const QPoint at = event->position().toPoint();
+    const QStyleHints *hints = QGuiApplication::styleHints();
+    const bool triple = event->button() == Qt::LeftButton && m_doubleClick.isValid()
+        && m_doubleClick.elapsed() < hints->mouseDoubleClickInterval()
+        && (at - m_doubleClickAt).manhattanLength() < hints->startDragDistance();
+    m_doubleClick.invalidate();
+    if (!triple)
+        return false;
+    const QTextCursor clicked = TxtReceive->cursorForPosition(at);
+    const QTextBlock block = clicked.block();
+    const QString text = block.text();
+    const QChar separator(QChar::LineSeparator);
+    if (!text.contains(separator))
+        return false;
+    const int inBlock = clicked.position() - block.position();
+    const int start = inBlock == 0 ? 0 : int(text.lastIndexOf(separator, inBlock - 1)) + 1;
+    const int next = int(text.indexOf(separator, inBlock));
+    // The last line ends with the paragraph's break, as a paragraph's selection does.
+    const int end = next < 0 ? qMin(block.length(), block.document()->characterCount() - 1 - block.position())
+                             : next + 1;
+    QTextCursor line(block);
+    line.setPosition(block.position() + start);
+    line.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+    TxtReceive->setTextCursor(line);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection())
+        clipboard->setText(line.selection().toPlainText(), QClipboard::Selection);
+    return true;
 }
 
 void ReceivePane::syncBox(qsizetype limit, bool stream)

@@ -4,12 +4,14 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 namespace ui {
 class SteadyScrollBar;
 }
 class QCheckBox;
+class QMouseEvent;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -101,6 +103,9 @@ private:
     // text into shared paragraphs; a box brought up to date keeps one per line.
     void syncBox(qsizetype limit, bool stream = false);
     void autoClearReceiveBox();
+    // A triple click on lines that share a paragraph selects the line under
+    // it; true when the click was taken so.
+    bool selectLineOnTripleClick(const QMouseEvent *event);
 
     SerialPort *MSComm;
     ReplyStream *m_replies;
@@ -124,6 +129,9 @@ private:
     QTimer *m_receiveFlush = nullptr;
     QElapsedTimer m_pendingSince; // since the box fell behind its text
     QElapsedTimer m_lastFrame;    // since the document last took text
+    // The last double click in the box, for a triple click that follows it.
+    QElapsedTimer m_doubleClick;
+    QPoint m_doubleClickAt;
     // Keeps a double-byte character split across receive events whole.
     gbk::StreamDecoder m_rxDecoder;
     // The last received text ended with CR: an LF that starts the next is its pair.
