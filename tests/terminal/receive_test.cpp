@@ -618,3 +618,28 @@ TEST_F(Receive, ATripleClickSelectsOneLineAlsoWhereAStreamsLinesShareAParagraph)
     EXPECT_EQ(tripleClickOn(int(sent.size()) - 2), sent[sent.size() - 2] + '\n');
     EXPECT_EQ(box().size(), burst.size() - sent.size()); // nothing typed or lost
 }
+
+TEST_F(Receive, ScrollingUpThroughAFastStreamsLinesGoesOneLineAStep)
+{
+    showReceiveBox();
+    textMode();
+    auto *edit = control<QPlainTextEdit>(w.get(), QStringLiteral("TxtReceive"));
+    QByteArray burst;
+    QStringList sent;
+    for (int n = 0; burst.size() - n < receive::kTextUpdateLimit + 1000; ++n) {
+        sent << QString::number(n) + ' ' + QString(30, QChar('a' + n % 26)); // shorter than the box is wide
+        burst += sent.last().toLatin1() + "\r\n";
+    }
+    port->receive(burst);
+    ASSERT_TRUE(edit->document()->firstBlock().text().contains(QChar(QChar::LineSeparator)));
+    QCoreApplication::processEvents();
+    // The line at the top of the view, by its number.
+    auto topLine = [&] { return int(box().left(edit->cursorForPosition(QPoint(1, 1)).position()).count(u'\n')); };
+    int top = topLine();
+    for (int step = 0; step < 60; ++step) {
+        edit->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        const int now = topLine();
+        EXPECT_EQ(now, top - 1) << "step " << step;
+        top = now;
+    }
+}

@@ -11,6 +11,7 @@
 #include "terminal/trafficcounters.h"
 #include "timing.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QStyleHints>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -50,6 +52,8 @@ ReceivePane::ReceivePane(QWidget *host, SerialPort *port, ReplyStream *replies, 
     m_bar = new ui::SteadyScrollBar(Qt::Vertical);
     TxtReceive->setVerticalScrollBar(m_bar);
     TxtReceive->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Connected after the box's own handler: the view has moved when it runs.
+    connect(m_bar, &QScrollBar::valueChanged, this, &ReceivePane::layOutAboveView);
     // The box is a working buffer rewritten many times a second: no undo history.
     TxtReceive->setUndoRedoEnabled(false);
     // Lines break at the box's edge, as on a terminal. Breaking at word
@@ -314,6 +318,21 @@ bool ReceivePane::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+void ReceivePane::layOutAboveView()
+{
+    // The box counts a paragraph it has not laid out yet as one line, and
+    // scrolls by lines: a step up into paragraphs of many lines would jump
+    // to the start of the one above. The paragraphs a page above the view
+    // are laid out, so that every step up is one line.
+    QAbstractTextDocumentLayout *layout = TxtReceive->document()->documentLayout();
+    const QTextBlock top = TxtReceive->cursorForPosition(QPoint(0, 0)).block();
+    int lines = 0;
+    for (QTextBlock block = top.previous(); block.isValid() && lines < m_bar->pageStep(); block = block.previous()) {
+        layout->blockBoundingRect(block); // lays it out if it is not
+        lines += qMax(1, block.lineCount());
+    }
 }
 
 bool ReceivePane::selectLineOnTripleClick(const QMouseEvent *event)

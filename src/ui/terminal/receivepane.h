@@ -106,6 +106,8 @@ private:
     // A triple click on lines that share a paragraph selects the line under
     // it; true when the click was taken so.
     bool selectLineOnTripleClick(const QMouseEvent *event);
+    // Lays out the paragraphs a page above the view, after the view moved.
+    void layOutAboveView();
 
     SerialPort *MSComm;
     ReplyStream *m_replies;
