@@ -643,3 +643,28 @@ TEST_F(Receive, ScrollingUpThroughAFastStreamsLinesGoesOneLineAStep)
         top = now;
     }
 }
+
+TEST(ReceiveBoxPicture, LinesThatShareAParagraphLookAsLinesOfTheirOwn)
+{
+    QString text;
+    for (int n = 0; n < 200; ++n)
+        text += QString::number(n) + ' ' + QString(20 + n % 70, QChar('a' + n % 26)) + '\n';
+    QString grouped = text;
+    receive::groupLines(grouped, receive::kLineGroup);
+    ASSERT_TRUE(grouped.contains(QChar(QChar::LineSeparator)));
+    auto picture = [](const QString &shown, int scrollTo) {
+        QPlainTextEdit edit;
+        edit.setWordWrapMode(QTextOption::WrapAnywhere);
+        edit.resize(450, 200);
+        edit.setPlainText(shown);
+        edit.show();
+        QTextCursor c(edit.document());
+        c.setPosition(scrollTo);
+        edit.setTextCursor(c);
+        edit.centerCursor();
+        return edit.viewport()->grab().toImage();
+    };
+    for (const int at : {0, int(text.size()) / 3, int(text.size())})
+        EXPECT_EQ(picture(grouped, at), picture(text, at)) << "at " << at;
+    EXPECT_NE(picture(text, 0), picture(text, int(text.size()))); // the pictures show the text
+}
