@@ -1,4 +1,4 @@
-// Hexadecimal sending and the period box, fed any text.
+// Hexadecimal sending, the period box and the receive box's line groups, fed any text.
 #include "fuzzinput.h"
 
 #include "terminal/receiveformat.h"
@@ -12,5 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The bytes written as hexadecimal text give the same bytes again.
     FUZZ_CHECK(sendbox::hexBytes(receive::hexText(bytes)) == bytes);
     FUZZ_CHECK(sendbox::periodMilliseconds(text) >= -1);
+    // Lines put into shared paragraphs read back as the same lines.
+    QString lines = text;
+    lines.remove(QChar(QChar::LineSeparator));
+    QString grouped = lines;
+    receive::groupLines(grouped, qsizetype(1 + size % 64));
+    FUZZ_CHECK(grouped.size() == lines.size());
+    grouped.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
+    FUZZ_CHECK(grouped == lines);
     return 0;
 }
